@@ -1,0 +1,20 @@
+// Copies the package files and the drawing library into the product folder, one level deep.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+struct CopyJob {
+  // The product folder, never ending in a backslash.
+  std::string folder;
+  // The setup dialog's progress bar (it stays the dialog's).
+  HWND progress = nullptr;
+};
+
+// Advances the progress bar by one step and repaints it at once (the run blocks the UI thread).
+void StepProgress(HWND progress);
+
+// False when there is no package folder or the user chose Abort.
+bool CopyPackageFiles(const CopyJob& job);
+void CopyDrawingLibrary(const CopyJob& job);

@@ -1,0 +1,41 @@
+#include "deploy/InstallationRun.h"
+
+#include "deploy/FolderCopy.h"
+#include "deploy/Fonts.h"
+#include "framework/Text.h"
+#include "host/Registration.h"
+#include "res/resource.h"
+
+#include <commctrl.h>
+
+bool RunInstallation(InstallationDialog& dialog, HostRegistry& hosts) {
+  // The progress bar takes the place of the path row.
+  HWND window = dialog.DialogWindow();
+  for (int id : {IDC_PATH_CAPTION, IDC_PATH, IDC_BROWSE}) ShowWindow(GetDlgItem(window, id), SW_HIDE);
+  HWND progress = dialog.ProgressBar();
+  ShowWindow(progress, SW_SHOWNORMAL);
+  SendMessageA(progress, PBM_SETRANGE, 0, MAKELPARAM(0, 50));
+  SendMessageA(progress, PBM_SETSTEP, 1, 0);
+  SendMessageA(progress, PBM_SETPOS, 0, 0);
+
+  std::string folder = dialog.DestinationPath();
+  mbcs::RemoveTrailingBackslash(folder);
+  const CopyJob job{folder, progress};
+  if (!CopyPackageFiles(job)) {
+    dialog.CancelDialog();
+    return false;
+  }
+  CopyDrawingLibrary(job);
+  StepProgress(progress);
+
+  hosts.installFolder = folder;
+  const YearFlags years = dialog.SelectedYears();
+  RegisterPlugin(hosts, years);
+  StepProgress(progress);
+  InstallFonts(hosts, years);
+  StepProgress(progress);
+
+  SendMessageA(progress, PBM_SETPOS, 50, 0);
+  UpdateWindow(progress);
+  return true;
+}

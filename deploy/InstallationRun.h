@@ -1,0 +1,26 @@
+// One complete installation behind the setup dialog's progress bar.
+#pragma once
+
+#include "host/HostRegistry.h"
+
+#include <windows.h>
+
+#include <string>
+
+// What the run needs of the setup dialog; the dialog implements it.
+class InstallationDialog {
+ public:
+  virtual HWND DialogWindow() const = 0;
+  // The install folder prepared by the Install command.
+  virtual const std::string& DestinationPath() const = 0;
+  virtual YearFlags SelectedYears() const = 0;
+  virtual HWND ProgressBar() const = 0;
+  // The dialog's Cancel command: ends it with IDCANCEL.
+  virtual void CancelDialog() = 0;
+
+ protected:
+  ~InstallationDialog() = default;
+};
+
+// True when the installation went through; false (dialog cancelled) when the package copy failed.
+bool RunInstallation(InstallationDialog& dialog, HostRegistry& hosts);

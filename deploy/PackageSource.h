@@ -1,0 +1,16 @@
+// Where the package lies (beside the installer) and the small file operations the copies use.
+#pragma once
+
+#include <string>
+
+enum class PathKind { Missing = 0, File = 1, Folder = 2 };
+
+// Finds the package folder beside the running installer: its "Data" subfolder, else its own
+// folder when "Quorel2021.zrx" lies there. On failure shows one message box and returns false.
+bool FindPackageFolder(std::string& packageFolder);
+// The same, for an installer at `installerPath` (a full path, or "" when it could not be read).
+bool FindPackageFolderFor(const std::string& installerPath, std::string& packageFolder);
+PathKind ProbePath(const std::string& path);
+void ClearReadOnly(const std::string& path);
+// Deletes the ":Zone.Identifier" stream of a downloaded file; true when one was deleted.
+bool RemoveDownloadMark(const std::string& path);

@@ -1,0 +1,91 @@
+#include "framework/Application.h"
+
+#include "framework/Text.h"
+
+#include <commctrl.h>
+
+namespace framework {
+namespace {
+
+CApplication* theCurrent = nullptr;
+
+}  // namespace
+
+CApplication::CApplication() { theCurrent = this; }
+
+CApplication::~CApplication() {
+  if (theCurrent == this) theCurrent = nullptr;
+}
+
+CApplication* CApplication::Current() { return theCurrent; }
+
+const CApplication::Command* CApplication::Commands(std::size_t& count) const {
+  count = 0;
+  return nullptr;
+}
+
+bool CApplication::RouteCommand(int id) {
+  std::size_t count = 0;
+  const Command* table = Commands(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    if (table[i].id == id) {
+      table[i].handler(*this);
+      return true;
+    }
+  }
+  return false;
+}
+
+void CApplication::OnHelp(CApplication&) {}
+
+void RestrictDllSearch() {
+  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  auto setDefault = kernel ? reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void*>(
+                                 GetProcAddress(kernel, "SetDefaultDllDirectories")))
+                           : nullptr;
+  if (!setDefault || !setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) SetDllDirectoryA("");
+}
+
+bool LoadCommonControls() {
+  static bool loaded = false;
+  if (loaded) return true;
+  char system[MAX_PATH] = {};
+  const UINT length = GetSystemDirectoryA(system, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return false;
+  const std::string path = std::string(system) + "\\comctl32.dll";
+  HMODULE comctl = LoadLibraryA(path.c_str());
+  if (!comctl) return false;
+  using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  auto init = reinterpret_cast<InitFn>(
+      reinterpret_cast<void*>(GetProcAddress(comctl, "InitCommonControlsEx")));
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_PROGRESS_CLASS};
+  loaded = init && init(&controls);
+  return loaded;
+}
+
+std::string ExecutableName() {
+  char buffer[MAX_PATH + 1] = {};
+  const DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH + 1);
+  std::string name(buffer, length <= MAX_PATH ? length : 0);
+  const std::size_t slash = mbcs::FindLast(name, '\\');
+  if (slash != std::string::npos) name.erase(0, slash + 1);
+  const std::size_t dot = mbcs::FindLast(name, '.');
+  if (dot != std::string::npos && dot > 0) name.erase(dot);
+  return name;
+}
+
+int RunApplication() {
+  RestrictDllSearch();
+  LoadCommonControls();
+  CApplication* app = CApplication::Current();
+  if (!app || !app->InitInstance()) return 0;
+  MSG message;
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  return static_cast<int>(message.wParam);
+}
+
+}  // namespace framework

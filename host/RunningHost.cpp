@@ -1,0 +1,3 @@
+#include "host/RunningHost.h"
+
+bool IsHostRunning() { return false; }

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Prepares a demo host environment in a Wine prefix: two host releases (2022 and 2025) in HKLM,
+# their Fonts folders, and a package folder beside a copy of the installer.
+# Usage: demo-env.sh PREFIX SETUP_EXE  -> prints the Windows path of the installer copy.
+set -euo pipefail
+prefix=$1
+exe=$2
+here=$(cd "$(dirname "$0")" && pwd)
+"$here/wine-prefix.sh" "$prefix"
+export WINEPREFIX=$prefix WINEDEBUG=-all LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+
+c="$prefix/drive_c"
+mkdir -p "$c/ZWCAD 2022/Fonts" "$c/ZWCAD Mechanical 2025/Fonts"
+app="$c/ZantrelDemo"
+rm -rf "$app"
+"$here/make-package.sh" "$app/Data"
+cp "$exe" "$app/SetUp.exe"
+
+reg=$(mktemp --suffix=.reg)
+cat > "$reg" <<'REG'
+REGEDIT4
+
+[-HKEY_LOCAL_MACHINE\SOFTWARE\ZWSOFT]
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\ZWSOFT\ZWCAD\2022\zh-CN]
+"Location"="C:\\ZWCAD 2022\\"
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\ZWSOFT\ZWCADM\2025 SP1\zh-CN]
+"Location"="C:\\ZWCAD Mechanical 2025"
+REG
+wine regedit /S "$(winepath -w "$reg")" >/dev/null 2>&1
+wineserver -w
+rm -f "$reg"
+echo 'C:\ZantrelDemo\SetUp.exe'

@@ -1,0 +1,196 @@
+#include "tests/support/Boxes.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace testui {
+namespace {
+
+const int kBoxButtons[] = {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO, IDTRYAGAIN,
+                           IDCONTINUE};
+
+std::string ClassOf(HWND window) {
+  char name[64] = {};
+  GetClassNameA(window, name, sizeof(name));
+  return name;
+}
+
+std::string TextOf(HWND window) {
+  if (!window) return std::string();
+  std::vector<char> buffer(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 2, '\0');
+  GetWindowTextA(window, buffer.data(), static_cast<int>(buffer.size()));
+  return buffer.data();
+}
+
+bool HasDescendantOfClass(HWND window, const char* className) {
+  struct Search {
+    const char* name;
+    bool found;
+  } search{className, false};
+  EnumChildWindows(
+      window,
+      [](HWND child, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(data);
+        if (ClassOf(child) == s->name) {
+          s->found = true;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::vector<HWND> OwnTopLevelWindows() {
+  struct Found {
+    DWORD process;
+    std::vector<HWND> windows;
+  } found{GetCurrentProcessId(), {}};
+  EnumWindows(
+      [](HWND window, LPARAM data) -> BOOL {
+        auto* f = reinterpret_cast<Found*>(data);
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        if (process == f->process) f->windows.push_back(window);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found.windows;
+}
+
+}  // namespace
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+  const ULONGLONG end = GetTickCount64() + timeoutMs;
+  for (;;) {
+    if (condition()) return true;
+    if (GetTickCount64() >= end) return false;
+    Sleep(10);
+  }
+}
+
+std::vector<int> ButtonsOf(UINT type) {
+  switch (type & MB_TYPEMASK) {
+    case MB_OKCANCEL: return {IDOK, IDCANCEL};
+    case MB_ABORTRETRYIGNORE: return {IDABORT, IDRETRY, IDIGNORE};
+    case MB_YESNOCANCEL: return {IDCANCEL, IDYES, IDNO};
+    case MB_YESNO: return {IDYES, IDNO};
+    case MB_RETRYCANCEL: return {IDCANCEL, IDRETRY};
+    default: return {IDOK};
+  }
+}
+
+bool IsMessageBox(HWND window) {
+  if (!IsWindowVisible(window) || ClassOf(window) != "#32770") return false;
+  HWND text = GetDlgItem(window, 0xFFFF);
+  if (!text || ClassOf(text) != "Static") return false;
+  if (GetDlgItem(window, 1022) || HasDescendantOfClass(window, "SysTreeView32")) return false;
+  return std::any_of(std::begin(kBoxButtons), std::end(kBoxButtons),
+                     [&](int id) { return GetDlgItem(window, id) != nullptr; });
+}
+
+HWND FindSetupDialog() {
+  for (HWND window : OwnTopLevelWindows()) {
+    if (ClassOf(window) == "#32770" && GetDlgItem(window, 1022) && GetDlgItem(window, 1037))
+      return window;
+  }
+  return nullptr;
+}
+
+BoxAnswerer::BoxAnswerer(std::vector<int> answers)
+    : answers(std::move(answers)), worker([this] { Loop(); }) {}
+
+BoxAnswerer::~BoxAnswerer() {
+  stop = true;
+  worker.join();
+}
+
+std::vector<BoxRecord> BoxAnswerer::Records() {
+  std::lock_guard<std::mutex> lock(mutex);
+  return records;
+}
+
+bool BoxAnswerer::WaitForCount(std::size_t count, DWORD timeoutMs) {
+  return WaitUntil([&] { return Records().size() >= count; }, timeoutMs);
+}
+
+void BoxAnswerer::OnBox(std::function<void(const BoxRecord&, HWND)> newHook) {
+  std::lock_guard<std::mutex> lock(mutex);
+  hook = std::move(newHook);
+}
+
+void BoxAnswerer::Loop() {
+  while (!stop) {
+    for (HWND window : OwnTopLevelWindows()) {
+      if (!IsMessageBox(window)) continue;
+      std::function<void(const BoxRecord&, HWND)> currentHook;
+      BoxRecord record;
+      int answer = 0;
+      {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (std::find(seen.begin(), seen.end(), window) != seen.end()) continue;
+        seen.push_back(window);
+        record.caption = TextOf(window);
+        record.text = TextOf(GetDlgItem(window, 0xFFFF));
+        for (int id : kBoxButtons) {
+          HWND button = GetDlgItem(window, id);
+          if (button && IsWindowVisible(button)) record.buttons.push_back(id);
+        }
+        std::sort(record.buttons.begin(), record.buttons.end());
+        EnumChildWindows(
+            window,
+            [](HWND child, LPARAM data) -> BOOL {
+              if (ClassOf(child) == "Static" && IsWindowVisible(child) &&
+                  SendMessageA(child, STM_GETICON, 0, 0) != 0)
+                *reinterpret_cast<bool*>(data) = true;
+              return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&record.hasIcon));
+        record.owner = GetWindow(window, GW_OWNER);
+        record.ownerEnabled = record.owner && IsWindowEnabled(record.owner);
+        answer = nextAnswer < answers.size() ? answers[nextAnswer++]
+                                             : (record.buttons.empty() ? IDOK : record.buttons[0]);
+        records.push_back(record);
+        currentHook = hook;
+      }
+      if (currentHook) currentHook(record, window);
+      PostMessageA(window, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(GetDlgItem(window, answer)));
+    }
+    Sleep(10);
+  }
+}
+
+INT_PTR RunWithDriver(const std::function<INT_PTR()>& runModal,
+                      const std::function<void(HWND)>& script, DWORD timeoutMs) {
+  std::atomic<bool> finished{false};
+  std::thread driver([&] {
+    HWND dialog = nullptr;
+    if (WaitUntil([&] { return finished || (dialog = FindSetupDialog()) != nullptr; }, timeoutMs) &&
+        dialog && !finished) {
+      WaitUntil([&] { return finished || IsWindowVisible(dialog); }, timeoutMs);
+      script(dialog);
+      if (!WaitUntil([&] { return finished.load(); }, 1000) && IsWindow(dialog))
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    }
+  });
+  const INT_PTR result = runModal();
+  finished = true;
+  driver.join();
+  return result;
+}
+
+void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+
+std::string ItemText(HWND dialog, int id) { return TextOf(GetDlgItem(dialog, id)); }
+bool ItemEnabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
+bool ItemVisible(HWND dialog, int id) {
+  return (GetWindowLongA(GetDlgItem(dialog, id), GWL_STYLE) & WS_VISIBLE) != 0;
+}
+int ItemChecked(HWND dialog, int id) {
+  return static_cast<int>(SendDlgItemMessageA(dialog, id, BM_GETCHECK, 0, 0));
+}
+
+}  // namespace testui
