@@ -12,7 +12,10 @@ cmake --build "$build" -j2
 start_xvfb
 export WINEPREFIX=$build/wineprefix WINEDEBUG=-all LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
 "$root/scripts/wine-prefix.sh" "$WINEPREFIX"
-# One wineserver for the whole run instead of one per test program.
-wineserver -p
+# One wineserver for the whole run instead of one per test program. Start it and the prefix's
+# services here, detached from ctest's output pipes: a service that inherited a test's stdout would
+# keep ctest waiting for that test long after it ended.
 trap 'wineserver -k 2>/dev/null || true; stop_xvfb' EXIT
+wineserver -p </dev/null >/dev/null 2>&1
+wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 ctest --test-dir "$build" --output-on-failure -j2 --timeout 300 "$@"
