@@ -94,8 +94,7 @@ void HostRegistry::FindValueKeys(HKEY parent, const std::string& subkey,
   // Zeroed, so that data shorter than the buffer always ends in a NUL; the type is not examined.
   BYTE value[kValueBufferSize] = {};
   DWORD size = kValueBufferSize;
-  const LONG status =
-      RegQueryValueExA(key, valueName.c_str(), nullptr, nullptr, value, &size);
+  const LONG status = RegQueryValueExA(key, valueName.c_str(), nullptr, nullptr, value, &size);
   // Data that fills the whole buffer without a NUL would only give a cut path.
   const void* end = std::memchr(value, '\0', kValueBufferSize);
   if (status == ERROR_SUCCESS && end != nullptr) {

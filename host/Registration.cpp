@@ -27,8 +27,8 @@ void RegisterRelease(const HostRegistry& hosts, int hostYear) {
 
   // A cut module path would make the host load the wrong file or none: register nothing then,
   // so that an earlier registration stays as it was.
-  const int loaderLength = std::snprintf(nullptr, 0, "%s\\Quorel%d.ZRX",
-                                         hosts.installFolder.c_str(), moduleYear);
+  const int loaderLength =
+      std::snprintf(nullptr, 0, "%s\\Quorel%d.ZRX", hosts.installFolder.c_str(), moduleYear);
   char buffer[MAX_PATH];
   if (loaderLength < 0 || loaderLength >= static_cast<int>(sizeof(buffer))) return;
 
