@@ -1,4 +1,23 @@
 #include "deploy/Fonts.h"
 
-void InstallFonts(const HostRegistry&, const YearFlags&) {}
-void InstallFontsAt(std::string) {}
+#include "deploy/PackageSource.h"
+
+void InstallFonts(const HostRegistry& hosts, const YearFlags& flags) {
+  for (int year = 0; year < kHostYearCount; ++year) {
+    if (!flags[year]) continue;
+    for (const std::string& hostFolder : hosts.locations[year]) InstallFontsAt(hostFolder);
+  }
+}
+
+void InstallFontsAt(std::string hostFolder) {
+  std::string packageFolder;
+  if (!FindPackageFolder(packageFolder)) return;
+  // The Fonts folder is not created: a host without one gets no fonts.
+  const std::string fonts = hostFolder + "\\Fonts";
+  if (!FitsPathBuffer(fonts)) return;
+  for (const char* name : {"\\Quorel_EN.shx", "\\Quorel_HZ.shx"}) {
+    const std::string from = packageFolder + name;
+    const std::string to = fonts + name;
+    if (FitsPathBuffer(from) && FitsPathBuffer(to)) CopyFileA(from.c_str(), to.c_str(), FALSE);
+  }
+}

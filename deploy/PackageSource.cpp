@@ -1,7 +1,80 @@
 #include "deploy/PackageSource.h"
 
-bool FindPackageFolder(std::string&) { return false; }
-bool FindPackageFolderFor(const std::string&, std::string&) { return false; }
-PathKind ProbePath(const std::string&) { return PathKind::Missing; }
-void ClearReadOnly(const std::string&) {}
-bool RemoveDownloadMark(const std::string&) { return false; }
+#include "framework/Text.h"
+#include "framework/Window.h"
+
+#include <optional>
+
+namespace {
+
+std::optional<std::string> installerPathOverride;
+
+// The running program's full path, or "" when it could not be read whole.
+std::string RunningInstallerPath() {
+  char buffer[kPathBufferSize + 1] = {};
+  const DWORD length = GetModuleFileNameA(nullptr, buffer, sizeof(buffer));
+  // A full buffer means the path was cut (and may lack its terminator).
+  if (length == 0 || length >= sizeof(buffer)) return std::string();
+  return std::string(buffer, length);
+}
+
+bool ReportNoPackage() {
+  MessageBoxA(
+      framework::MessageOwner(),
+      "未找到安装所需的Data文件夹 !\n\n可能安装文件下载后没有解压，\n\n请解压后再执行SetUp.exe !",
+      "Q-软件安装", MB_OK);
+  return false;
+}
+
+}  // namespace
+
+bool FindPackageFolder(std::string& packageFolder) {
+  return FindPackageFolderFor(
+      installerPathOverride ? *installerPathOverride : RunningInstallerPath(), packageFolder);
+}
+
+bool FindPackageFolderFor(const std::string& installerPath, std::string& packageFolder) {
+  // Without a separator there is no installer folder; "\Data" would then name the drive's root.
+  const std::size_t separator = mbcs::FindLast(installerPath, '\\');
+  if (separator == std::string::npos || separator == 0) return ReportNoPackage();
+  const std::string installerFolder = installerPath.substr(0, separator);
+
+  const std::string data = installerFolder + "\\Data";
+  if (ProbePath(data) == PathKind::Folder) {
+    packageFolder = data;
+    return true;
+  }
+  if (ProbePath(installerFolder + "\\Quorel2021.zrx") == PathKind::File) {
+    packageFolder = installerFolder;
+    return true;
+  }
+  return ReportNoPackage();
+}
+
+void OverrideInstallerPath(const char* installerPath) {
+  if (installerPath)
+    installerPathOverride = installerPath;
+  else
+    installerPathOverride.reset();
+}
+
+PathKind ProbePath(const std::string& path) {
+  WIN32_FIND_DATAA entry;
+  HANDLE search = FindFirstFileA(path.c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE) return PathKind::Missing;
+  FindClose(search);
+  return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::Folder : PathKind::File;
+}
+
+void ClearReadOnly(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY)) return;
+  SetFileAttributesA(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+}
+
+bool RemoveDownloadMark(const std::string& path) { return RemoveDownloadMark(path, DeleteFileA); }
+
+bool RemoveDownloadMark(const std::string& path, DeleteFileFunction deleteFile) {
+  const std::string stream = path + ":Zone.Identifier";
+  return deleteFile(stream.c_str()) != FALSE;
+}

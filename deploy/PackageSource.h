@@ -1,6 +1,9 @@
 // Where the package lies (beside the installer) and the small file operations the copies use.
 #pragma once
 
+#include <windows.h>
+
+#include <cstddef>
 #include <string>
 
 enum class PathKind { Missing = 0, File = 1, Folder = 2 };
@@ -10,7 +13,18 @@ enum class PathKind { Missing = 0, File = 1, Folder = 2 };
 bool FindPackageFolder(std::string& packageFolder);
 // The same, for an installer at `installerPath` (a full path, or "" when it could not be read).
 bool FindPackageFolderFor(const std::string& installerPath, std::string& packageFolder);
+// Makes FindPackageFolder resolve beside `installerPath` instead of the running program, so that
+// a test can put a package where it likes; nullptr restores the running program's path.
+void OverrideInstallerPath(const char* installerPath);
+
 PathKind ProbePath(const std::string& path);
 void ClearReadOnly(const std::string& path);
 // Deletes the ":Zone.Identifier" stream of a downloaded file; true when one was deleted.
 bool RemoveDownloadMark(const std::string& path);
+// The same with the deletion passed in (tests see the stream name it forms).
+using DeleteFileFunction = BOOL(WINAPI*)(LPCSTR);
+bool RemoveDownloadMark(const std::string& path, DeleteFileFunction deleteFile);
+
+// Paths are formatted into 260-byte buffers: a longer one is never used cut short.
+constexpr std::size_t kPathBufferSize = 260;
+inline bool FitsPathBuffer(const std::string& path) { return path.size() < kPathBufferSize; }

@@ -1,0 +1,267 @@
+#include "deploy/FolderCopy.h"
+
+#include "tests/deploy/DeployTesting.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+using testfs::List;
+using testfs::ReadFile;
+using testfs::WriteFile;
+using Names = std::vector<std::string>;
+
+const char kLibrary[] = "Quorel扩展绘图库";
+
+// A real progress bar in a real window, with a range long enough to count every step.
+struct ProgressBar {
+  HWND frame = CreateWindowExA(0, "STATIC", "setup", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300,
+                               100, nullptr, nullptr, nullptr, nullptr);
+  HWND bar = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, 10, 10, 200, 20, frame,
+                             nullptr, nullptr, nullptr);
+  ProgressBar() {
+    SendMessageA(bar, PBM_SETRANGE32, 0, 1000);
+    SendMessageA(bar, PBM_SETSTEP, 1, 0);
+  }
+  ~ProgressBar() { DestroyWindow(frame); }
+  int Steps() const { return static_cast<int>(SendMessageA(bar, PBM_GETPOS, 0, 0)); }
+  void Reset() const { SendMessageA(bar, PBM_SETPOS, 0, 0); }
+};
+
+void WriteNumbered(const std::string& folder, int from, int to) {
+  for (int i = from; i < to; ++i) {
+    char name[16];
+    std::snprintf(name, sizeof(name), "\\f%03d.txt", i);
+    WriteFile(folder + name, name);
+  }
+}
+
+Names Numbered(int count) {
+  Names names;
+  for (int i = 0; i < count; ++i) {
+    char name[16];
+    std::snprintf(name, sizeof(name), "f%03d.txt", i);
+    names.push_back(name);
+  }
+  return names;
+}
+
+class FolderCopy : public testing::Test {
+ protected:
+  deploytest::PackageBeside package{"copy"};
+  const std::string product = package.root / "Zantrel";
+  ProgressBar progress;
+  CopyJob Job() const { return CopyJob{product, progress.bar}; }
+};
+
+using PackageCopy = FolderCopy;
+using LibraryCopy = FolderCopy;
+
+TEST_F(PackageCopy, CopiesPlainFilesOnlyAndStepsForEveryEntry) {
+  for (const char* name :
+       {"a.txt", "Quorel2021.ZRX", "中文名.dll", "Quorel_EN.shx.bak", "sEtUp.ExE", "quorel_en.SHX",
+        "QUOREL_HZ.shx", "README", "旧扩展绘图库.txt"})
+    WriteFile(package.data + "\\" + name, name);
+  testfs::MakeDir(package.data + "\\" + kLibrary);
+  WriteFile(package.data + "\\" + kLibrary + "\\x.dwg", "x");
+  testfs::MakeDir(package.data + "\\plain");
+  // A subfolder with a further attribute bit (0x12) and a "." in its name.
+  testfs::MakeDir(package.data + "\\v1.0");
+  SetFileAttributesA((package.data + "\\v1.0").c_str(), FILE_ATTRIBUTE_HIDDEN);
+  ASSERT_EQ(testfs::Attributes(package.data + "\\v1.0"), 0x12u);
+
+  testui::BoxAnswerer boxes;
+  EXPECT_TRUE(CopyPackageFiles(Job()));
+  EXPECT_EQ(List(product), (Names{"Quorel2021.ZRX", "Quorel_EN.shx.bak", "a.txt", "中文名.dll"}));
+  EXPECT_EQ(ReadFile(product + "\\中文名.dll"), "中文名.dll");
+  EXPECT_EQ(progress.Steps(), 12 + 2 + 1);
+  EXPECT_TRUE(boxes.Records().empty());
+}
+
+TEST_F(PackageCopy, ExaminesAtMost101Entries) {
+  // 98 files with "." and "..": 100 entries, all copied, and one pass finds the end.
+  WriteNumbered(package.data, 0, 98);
+  EXPECT_TRUE(CopyPackageFiles(Job()));
+  EXPECT_EQ(progress.Steps(), 101);
+  EXPECT_EQ(List(product), Numbered(98));
+
+  for (int added : {1, 51}) {
+    testfs::RemoveTree(product);
+    progress.Reset();
+    const int files = static_cast<int>(List(package.data).size());
+    WriteNumbered(package.data, files, files + added);
+    EXPECT_TRUE(CopyPackageFiles(Job()));
+    EXPECT_EQ(progress.Steps(), 101);
+    EXPECT_EQ(List(product), Numbered(99));
+  }
+}
+
+TEST_F(PackageCopy, MissingPackageShowsOneBoxAndTouchesNothing) {
+  testfs::RemoveTree(package.data);
+  testui::BoxAnswerer boxes;
+  EXPECT_FALSE(CopyPackageFiles(Job()));
+  ASSERT_EQ(boxes.Records().size(), 1u);
+  deploytest::ExpectNoPackageBox(boxes.Records()[0]);
+  EXPECT_EQ(progress.Steps(), 0);
+  EXPECT_FALSE(testfs::Exists(product));
+}
+
+class PromptedCopy : public PackageCopy {
+ protected:
+  void SetUp() override {
+    for (const char* name : {"a.txt", "b.txt", "c.txt"})
+      WriteFile(package.data + "\\" + name, name);
+    testfs::MakeDir(product);
+  }
+  const std::string held = product + "\\b.txt";
+};
+
+TEST_F(PromptedCopy, AbortKeepsEarlierFilesAndStopsAtOnce) {
+  SetForegroundWindow(progress.frame);
+  SetActiveWindow(progress.frame);
+  ASSERT_EQ(GetActiveWindow(), progress.frame);
+  testfs::HeldOpen lock(held);
+  testui::BoxAnswerer boxes({IDABORT});
+  EXPECT_FALSE(CopyPackageFiles(Job()));
+  lock.Release();
+
+  ASSERT_EQ(boxes.Records().size(), 1u);
+  const testui::BoxRecord box = boxes.Records()[0];
+  EXPECT_EQ(box.text,
+            "拷贝文件 " + held +
+                " 失败，可能原因如下：\n\n1、CAD未关闭\n\n2、系统权限未开放，请以管理者权限"
+                "登陆系统");
+  EXPECT_EQ(box.caption, deploytest::kCaption);
+  EXPECT_EQ(box.buttons, testui::ButtonsOf(MB_ABORTRETRYIGNORE));
+  EXPECT_FALSE(box.hasIcon);
+  // Owned by the active window, which the box disables.
+  EXPECT_EQ(box.owner, progress.frame);
+  EXPECT_FALSE(box.ownerEnabled);
+
+  EXPECT_EQ(List(product), (Names{"a.txt", "b.txt"}));
+  EXPECT_EQ(ReadFile(held), "");
+  EXPECT_EQ(progress.Steps(), 4);  // ".", "..", a.txt, b.txt
+}
+
+TEST_F(PromptedCopy, RetryCopiesAgainOnceTheFileIsFree) {
+  testfs::HeldOpen lock(held);
+  testui::BoxAnswerer boxes({IDRETRY});
+  boxes.OnBox([&](const testui::BoxRecord&, HWND) { lock.Release(); });
+  EXPECT_TRUE(CopyPackageFiles(Job()));
+  EXPECT_EQ(boxes.Records().size(), 1u);
+  EXPECT_EQ(ReadFile(held), "b.txt");
+  EXPECT_EQ(ReadFile(product + "\\c.txt"), "c.txt");
+}
+
+TEST_F(PromptedCopy, IgnoreGivesUpThatFileAndGoesOn) {
+  testfs::HeldOpen lock(held);
+  testui::BoxAnswerer boxes({IDRETRY, IDIGNORE});
+  EXPECT_TRUE(CopyPackageFiles(Job()));
+  lock.Release();
+  EXPECT_EQ(boxes.Records().size(), 2u);
+  EXPECT_EQ(ReadFile(held), "");
+  EXPECT_EQ(ReadFile(product + "\\c.txt"), "c.txt");
+  EXPECT_EQ(progress.Steps(), 6);
+}
+
+TEST_F(PackageCopy, ReplacesAReadOnlyFileAndLeavesItWritable) {
+  WriteFile(package.data + "\\a.txt", "new");
+  SetFileAttributesA((package.data + "\\a.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+  testfs::MakeDir(product);
+  WriteFile(product + "\\a.txt", "old");
+  SetFileAttributesA((product + "\\a.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+  EXPECT_TRUE(CopyPackageFiles(Job()));
+  EXPECT_EQ(ReadFile(product + "\\a.txt"), "new");
+  EXPECT_FALSE(testfs::Attributes(product + "\\a.txt") & FILE_ATTRIBUTE_READONLY);
+  EXPECT_FALSE(testfs::Attributes(package.data + "\\a.txt") & FILE_ATTRIBUTE_READONLY);
+}
+
+TEST_F(PackageCopy, InstallFolderTooLongIsNeverCutShort) {
+  WriteFile(package.data + "\\a.txt", "a");
+  const std::string tooLong = package.root / std::string(300 - package.root.Path().size(), 'z');
+  testui::BoxAnswerer boxes({IDRETRY, IDIGNORE});
+  EXPECT_TRUE(CopyPackageFiles(CopyJob{tooLong, progress.bar}));
+  ASSERT_EQ(boxes.Records().size(), 2u);
+  EXPECT_NE(boxes.Records()[0].text.find(" " + tooLong + "\\a.txt "), std::string::npos);
+  EXPECT_EQ(List(package.root.Path()), Names{"Data"});
+}
+
+TEST_F(LibraryCopy, CopiesTheLibraryFlatWithoutNameRulesOrPrompts) {
+  const std::string library = package.data + "\\" + kLibrary;
+  testfs::MakeDir(library);
+  for (const char* name : {"x.dwg", "y.dwg", "z.dwg", "SetUp.EXE", "noext", "Quorel_EN.shx"})
+    WriteFile(library + "\\" + name, name);
+  testfs::MakeDir(library + "\\nested");
+  WriteFile(library + "\\nested\\deep.dwg", "deep");
+  testfs::MakeDir(library + "\\v1.0");
+  SetFileAttributesA((library + "\\v1.0").c_str(), FILE_ATTRIBUTE_HIDDEN);
+  const std::string copied = product + "\\" + kLibrary;
+  testfs::MakeDir(product);
+  testfs::MakeDir(copied);
+
+  testfs::HeldOpen lock(copied + "\\y.dwg");
+  testui::BoxAnswerer boxes;
+  CopyDrawingLibrary(Job());
+  lock.Release();
+  EXPECT_EQ(List(copied),
+            (Names{"Quorel_EN.shx", "SetUp.EXE", "noext", "x.dwg", "y.dwg", "z.dwg"}));
+  EXPECT_EQ(ReadFile(copied + "\\y.dwg"), "");
+  EXPECT_EQ(ReadFile(copied + "\\z.dwg"), "z.dwg");
+  EXPECT_EQ(progress.Steps(), 8 + 2 + 1);
+  EXPECT_TRUE(boxes.Records().empty());
+}
+
+TEST_F(LibraryCopy, ExaminesAtMost81Entries) {
+  const std::string library = package.data + "\\" + kLibrary;
+  testfs::MakeDir(library);
+  WriteNumbered(library, 0, 78);
+  testfs::MakeDir(product);
+  CopyDrawingLibrary(Job());
+  EXPECT_EQ(progress.Steps(), 81);
+  EXPECT_EQ(List(product + "\\" + kLibrary), Numbered(78));
+
+  testfs::RemoveTree(product);
+  progress.Reset();
+  WriteNumbered(library, 78, 100);
+  testfs::MakeDir(product);
+  CopyDrawingLibrary(Job());
+  EXPECT_EQ(progress.Steps(), 81);
+  EXPECT_EQ(List(product + "\\" + kLibrary), Numbered(79));
+}
+
+TEST_F(LibraryCopy, MissingLibraryOrPackage) {
+  testfs::MakeDir(product);
+  testui::BoxAnswerer boxes;
+  CopyDrawingLibrary(Job());
+  EXPECT_EQ(progress.Steps(), 1);
+  EXPECT_EQ(List(product), Names{kLibrary});
+  EXPECT_TRUE(List(product + "\\" + kLibrary).empty());
+
+  testfs::RemoveTree(package.data);
+  testfs::RemoveTree(product + "\\" + kLibrary);
+  progress.Reset();
+  CopyDrawingLibrary(Job());
+  ASSERT_EQ(boxes.Records().size(), 1u);
+  deploytest::ExpectNoPackageBox(boxes.Records()[0]);
+  EXPECT_EQ(progress.Steps(), 0);
+  EXPECT_TRUE(List(product).empty());
+}
+
+TEST_F(LibraryCopy, DestinationTooLongIsSkippedSilently) {
+  const std::string library = package.data + "\\" + kLibrary;
+  testfs::MakeDir(library);
+  WriteFile(library + "\\x.dwg", "x");
+  // The install folder fits its buffer; with "\Quorel扩展绘图库" (17 bytes) it no longer does.
+  const std::string folder = package.root / std::string(250 - package.root.Path().size() - 1, 'z');
+  testfs::MakeDir(folder);
+  ASSERT_TRUE(testfs::Exists(folder));
+  testui::BoxAnswerer boxes;
+  CopyDrawingLibrary(CopyJob{folder, progress.bar});
+  EXPECT_TRUE(List(folder).empty());
+  EXPECT_TRUE(boxes.Records().empty());
+}
+
+}  // namespace
