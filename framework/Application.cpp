@@ -1,8 +1,8 @@
 #include "framework/Application.h"
 
-#include "framework/Text.h"
-
 #include <commctrl.h>
+
+#include "framework/Text.h"
 
 namespace framework {
 namespace {
@@ -11,13 +11,17 @@ CApplication* theCurrent = nullptr;
 
 }  // namespace
 
-CApplication::CApplication() { theCurrent = this; }
+CApplication::CApplication() {
+  theCurrent = this;
+}
 
 CApplication::~CApplication() {
   if (theCurrent == this) theCurrent = nullptr;
 }
 
-CApplication* CApplication::Current() { return theCurrent; }
+CApplication* CApplication::Current() {
+  return theCurrent;
+}
 
 const CApplication::Command* CApplication::Commands(std::size_t& count) const {
   count = 0;

@@ -1,10 +1,10 @@
 #include "framework/Dialog.h"
 
-#include "framework/Application.h"
-#include "framework/ErrorReport.h"
-
 #include <algorithm>
 #include <vector>
+
+#include "framework/Application.h"
+#include "framework/ErrorReport.h"
 
 namespace framework {
 namespace {
@@ -45,15 +45,21 @@ bool CDialog::UpdateData(bool saving) {
   return true;
 }
 
-void CDialog::End(INT_PTR result) { EndDialog(hwnd, result); }
+void CDialog::End(INT_PTR result) {
+  EndDialog(hwnd, result);
+}
 
 void CDialog::OnOK() {
   if (UpdateData(true)) End(IDOK);
 }
 
-void CDialog::OnCancel() { End(IDCANCEL); }
+void CDialog::OnCancel() {
+  End(IDCANCEL);
+}
 
-bool CDialog::OnCommand(int, int) { return false; }
+bool CDialog::OnCommand(int, int) {
+  return false;
+}
 
 void CDialog::DoDataExchange(CDataExchange&) {}
 
@@ -62,7 +68,9 @@ bool CDialog::OnInitDialog() {
   return true;
 }
 
-HBRUSH CDialog::OnCtlColor(HDC, HWND, UINT) { return nullptr; }
+HBRUSH CDialog::OnCtlColor(HDC, HWND, UINT) {
+  return nullptr;
+}
 
 INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   CDialog* self = nullptr;

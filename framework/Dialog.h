@@ -2,9 +2,9 @@
 // WM_CTLCOLOR routing, data exchange between members and controls, and the OK / Cancel commands.
 #pragma once
 
-#include "framework/Window.h"
-
 #include <string>
+
+#include "framework/Window.h"
 
 namespace framework {
 

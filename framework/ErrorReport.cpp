@@ -27,7 +27,9 @@ std::string SystemMessage(HRESULT code) {
   return message;
 }
 
-void ReportError(HRESULT code) { ShowReport(SystemMessage(code)); }
+void ReportError(HRESULT code) {
+  ShowReport(SystemMessage(code));
+}
 
 void ReportCurrentException() {
   try {

@@ -2,6 +2,7 @@
 
 #include <mbctype.h>
 #include <mbstring.h>
+#include <windows.h>
 
 #include <cstdarg>
 #include <cstdio>
@@ -19,21 +20,29 @@ void UseAnsiCodePage() {
   (void)done;
 }
 
-const unsigned char* Bytes(const std::string& s) {
-  return reinterpret_cast<const unsigned char*>(s.c_str());
+// Bytes of the character at `i`: 2 for a lead byte followed by a trail byte, else 1.
+std::size_t CharLength(const std::string& text, std::size_t i) {
+  const bool lead = IsDBCSLeadByteEx(CP_ACP, static_cast<BYTE>(text[i])) != FALSE;
+  return lead && i + 1 < text.size() ? 2 : 1;
 }
 
 }  // namespace
 
+// Every search walks character by character: a lead byte and its trail byte are one step.
 std::size_t FindLast(const std::string& text, char ch) {
-  UseAnsiCodePage();
-  const unsigned char* found = _mbsrchr(Bytes(text), static_cast<unsigned char>(ch));
-  return found ? static_cast<std::size_t>(found - Bytes(text)) : std::string::npos;
+  std::size_t found = std::string::npos;
+  for (std::size_t i = 0; i < text.size(); i += CharLength(text, i)) {
+    if (text[i] == ch) found = i;
+  }
+  return found;
 }
 
 bool Contains(const std::string& text, const std::string& needle) {
-  UseAnsiCodePage();
-  return _mbsstr(Bytes(text), Bytes(needle)) != nullptr;
+  if (needle.empty()) return true;
+  for (std::size_t i = 0; i + needle.size() <= text.size(); i += CharLength(text, i)) {
+    if (text.compare(i, needle.size(), needle) == 0) return true;
+  }
+  return false;
 }
 
 std::string ToLower(const std::string& text) {
@@ -45,8 +54,8 @@ std::string ToLower(const std::string& text) {
 }
 
 bool EqualsNoCase(const std::string& a, const std::string& b) {
-  UseAnsiCodePage();
-  return _mbsicmp(Bytes(a), Bytes(b)) == 0;
+  // Through the same folding as ToLower, so that a trail byte in 'A'..'Z' is never folded.
+  return a.size() == b.size() && ToLower(a) == ToLower(b);
 }
 
 bool EndsWithBackslash(const std::string& text) {
@@ -64,10 +73,10 @@ bool IsAbsolutePath(const std::string& path) {
   if (path.size() >= 3 && isLetter(path[0]) && path[1] == ':' && path[2] == '\\') return true;
   // "\\server\share": a server name and a share name, each non-empty.
   if (path.size() < 5 || path[0] != '\\' || path[1] != '\\') return false;
-  UseAnsiCodePage();
-  const unsigned char* server = Bytes(path) + 2;
-  const unsigned char* slash = _mbschr(server, '\\');
-  return slash != nullptr && slash > server && slash[1] != '\0';
+  for (std::size_t i = 2; i < path.size(); i += CharLength(path, i)) {
+    if (path[i] == '\\') return i > 2 && i + 1 < path.size();
+  }
+  return false;
 }
 
 }  // namespace mbcs

@@ -1,8 +1,8 @@
 #include "framework/Window.h"
 
-#include "framework/Dialog.h"
-
 #include <vector>
+
+#include "framework/Dialog.h"
 
 namespace framework {
 

@@ -182,7 +182,7 @@ INT_PTR RunWithDriver(const std::function<INT_PTR()>& runModal,
   return result;
 }
 
-void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+void Click(HWND dialog, int id) { PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 
 std::string ItemText(HWND dialog, int id) { return TextOf(GetDlgItem(dialog, id)); }
 bool ItemEnabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }

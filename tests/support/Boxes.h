@@ -65,7 +65,8 @@ HWND FindSetupDialog();
 INT_PTR RunWithDriver(const std::function<INT_PTR()>& runModal,
                       const std::function<void(HWND dialog)>& script, DWORD timeoutMs = 20000);
 
-// Clicks a button as the user does (BM_CLICK), from the driver thread; a disabled button ignores it.
+// Clicks a button as the user does (a posted BM_CLICK, so that the driver is not blocked while the
+// handler runs its own message boxes).
 void Click(HWND dialog, int id);
 std::string ItemText(HWND dialog, int id);
 bool ItemEnabled(HWND dialog, int id);

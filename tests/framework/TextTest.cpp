@@ -1,0 +1,58 @@
+#include <gtest/gtest.h>
+
+#include "framework/Text.h"
+
+namespace {
+
+// 淺 is 9C 5C in code page 936: its second byte is the backslash's.
+const std::string kTrail5C = "淺";
+
+TEST(TextHelpers, DoubleByteTrailIsNeverABackslash) {
+  ASSERT_EQ(kTrail5C, "\x9C\x5C");
+  const std::string folder = "C:\\安装" + kTrail5C;
+  EXPECT_EQ(mbcs::FindLast(folder, '\\'), 2u);
+  EXPECT_FALSE(mbcs::EndsWithBackslash(folder));
+  std::string kept = folder;
+  EXPECT_FALSE(mbcs::RemoveTrailingBackslash(kept));
+  EXPECT_EQ(kept, folder);
+  EXPECT_FALSE(mbcs::Contains(kTrail5C + "x", "\\x"));
+  EXPECT_EQ(mbcs::FindLast(kTrail5C, '\\'), std::string::npos);
+
+  std::string real = folder + "\\";
+  EXPECT_TRUE(mbcs::RemoveTrailingBackslash(real));
+  EXPECT_EQ(real, folder);
+  std::string twice = "D:\\Tools\\\\";
+  EXPECT_TRUE(mbcs::RemoveTrailingBackslash(twice));
+  EXPECT_EQ(twice, "D:\\Tools\\");
+}
+
+TEST(TextHelpers, CaseFoldingWorksByCharacter) {
+  EXPECT_EQ(mbcs::ToLower("C:\\ZWCAD\\ZwCad.EXE"), "c:\\zwcad\\zwcad.exe");
+  EXPECT_EQ(mbcs::ToLower("中望CAD" + kTrail5C + "AB"), "中望cad" + kTrail5C + "ab");
+  EXPECT_TRUE(mbcs::EqualsNoCase("SetUp.EXE", "setup.exe"));
+  EXPECT_TRUE(mbcs::EqualsNoCase("quorel_hz.SHX", "Quorel_HZ.shx"));
+  EXPECT_FALSE(mbcs::EqualsNoCase("SetUp.EXE", "SetUp.EX"));
+  // Two different characters whose trail bytes are 'A' and 'a'.
+  const std::string upperTrail = "\x81\x41", lowerTrail = "\x81\x61";
+  EXPECT_EQ(mbcs::ToLower(upperTrail), upperTrail);
+  EXPECT_FALSE(mbcs::EqualsNoCase(upperTrail + ".shx", lowerTrail + ".shx"));
+  EXPECT_FALSE(mbcs::Contains(upperTrail, "A"));
+  EXPECT_TRUE(mbcs::Contains(mbcs::ToLower("MY_ZWCAD.EXE.BAK"), "zwcad.exe"));
+  EXPECT_TRUE(mbcs::Contains("Quorel扩展绘图库", "扩展绘图库"));
+}
+
+TEST(TextHelpers, AbsolutePaths) {
+  for (const char* path : {"C:\\Quorel", "d:\\", "\\\\server\\share", "\\\\server\\share\\x"})
+    EXPECT_TRUE(mbcs::IsAbsolutePath(path)) << path;
+  for (const char* path : {"", "Quorel", "D:Quorel", "D:", "\\Quorel", "\\\\server", "\\\\server\\",
+                           "\\\\\\share", "1:\\x"})
+    EXPECT_FALSE(mbcs::IsAbsolutePath(path)) << path;
+}
+
+TEST(TextHelpers, FormatTextHasNoLengthLimit) {
+  const std::string longText(1000, 'x');
+  EXPECT_EQ(framework::FormatText("%s\\%d", longText.c_str(), 7), longText + "\\7");
+  EXPECT_EQ(framework::FormatText("V%d.0%d", 2026, 8), "V2026.08");
+}
+
+}  // namespace
