@@ -1,5 +1,7 @@
-#include "app/WizardApp.h"
-
 #include <windows.h>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return framework::RunApplication(); }
+#include "app/WizardApp.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  return framework::RunApplication();
+}

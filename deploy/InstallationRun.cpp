@@ -1,17 +1,18 @@
 #include "deploy/InstallationRun.h"
 
+#include <commctrl.h>
+
 #include "deploy/FolderCopy.h"
 #include "deploy/Fonts.h"
 #include "framework/Text.h"
 #include "host/Registration.h"
 #include "res/resource.h"
 
-#include <commctrl.h>
-
 bool RunInstallation(InstallationDialog& dialog, HostRegistry& hosts) {
   // The progress bar takes the place of the path row.
   HWND window = dialog.DialogWindow();
-  for (int id : {IDC_PATH_CAPTION, IDC_PATH, IDC_BROWSE}) ShowWindow(GetDlgItem(window, id), SW_HIDE);
+  for (int id : {IDC_PATH_CAPTION, IDC_PATH, IDC_BROWSE})
+    ShowWindow(GetDlgItem(window, id), SW_HIDE);
   HWND progress = dialog.ProgressBar();
   ShowWindow(progress, SW_SHOWNORMAL);
   SendMessageA(progress, PBM_SETRANGE, 0, MAKELPARAM(0, 50));

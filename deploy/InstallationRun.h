@@ -1,11 +1,11 @@
 // One complete installation behind the setup dialog's progress bar.
 #pragma once
 
-#include "host/HostRegistry.h"
-
 #include <windows.h>
 
 #include <string>
+
+#include "host/HostRegistry.h"
 
 // What the run needs of the setup dialog; the dialog implements it.
 class InstallationDialog {

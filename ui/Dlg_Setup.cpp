@@ -12,7 +12,9 @@ HFONT MakeLabelFont(int height, int weight) {
   return CreateFontA(height, 0, 0, 0, weight, 0, 0, 0, ANSI_CHARSET, 0, 0, 0, 0, "宋体");
 }
 
-int YearBoxId(int index) { return IDC_YEAR_2021 + index; }
+int YearBoxId(int index) {
+  return IDC_YEAR_2021 + index;
+}
 
 }  // namespace
 
@@ -34,8 +36,12 @@ Dlg_Setup::~Dlg_Setup() {
   if (editionFont) DeleteObject(editionFont);
 }
 
-void Dlg_Setup::OnOK() { CModalDialog::OnOK(); }
-void Dlg_Setup::OnCancel() { CModalDialog::OnCancel(); }
+void Dlg_Setup::OnOK() {
+  CModalDialog::OnOK();
+}
+void Dlg_Setup::OnCancel() {
+  CModalDialog::OnCancel();
+}
 
 bool Dlg_Setup::OnCommand(int id, int code) {
   static const struct {
@@ -104,7 +110,8 @@ bool Dlg_Setup::OnInitDialog() {
 
 HBRUSH Dlg_Setup::OnCtlColor(HDC dc, HWND control, UINT message) {
   // The default colours first; its brush is not used.
-  DefWindowProcA(Handle(), message, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
+  DefWindowProcA(Handle(), message, reinterpret_cast<WPARAM>(dc),
+                 reinterpret_cast<LPARAM>(control));
   const int id = GetDlgCtrlID(control);
   SetTextColor(dc, RGB(0, 0, 0));
   if (id != IDC_PATH) SetBkMode(dc, TRANSPARENT);

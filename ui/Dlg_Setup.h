@@ -1,11 +1,11 @@
 // The installer's one window: host years, destination path, Install and Cancel.
 #pragma once
 
+#include <string>
+
 #include "deploy/InstallationRun.h"
 #include "framework/Dialog.h"
 #include "host/HostRegistry.h"
-
-#include <string>
 
 class Dlg_Setup : public framework::CModalDialog, public InstallationDialog {
  public:

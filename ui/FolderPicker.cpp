@@ -1,9 +1,9 @@
 #include "ui/FolderPicker.h"
 
-#include "ui/Dlg_Setup.h"
-
 #include <objbase.h>
 #include <shlobj.h>
+
+#include "ui/Dlg_Setup.h"
 
 namespace {
 

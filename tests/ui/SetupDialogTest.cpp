@@ -1,0 +1,212 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "res/resource.h"
+#include "tests/support/Boxes.h"
+#include "tests/support/Registry.h"
+#include "ui/Dlg_Setup.h"
+
+namespace {
+
+using testui::ItemChecked;
+using testui::ItemEnabled;
+using testui::RunWithDriver;
+using testui::WaitUntil;
+
+int BoxOf(int year) {
+  return IDC_YEAR_2021 + (year - kFirstHostYear);
+}
+
+void Install(int year, const std::string& folder) {
+  theHostRegistry.locations[year - kFirstHostYear].push_back(folder);
+  theHostRegistry.keyPaths[year - kFirstHostYear].push_back("SOFTWARE\\ZWSOFT\\ZWCAD\\x\\");
+}
+
+void MouseClick(HWND control) {
+  RECT rect{};
+  GetWindowRect(control, &rect);
+  // A box's text half is part of the box, so aim a little right of its check mark.
+  const LONG x = rect.left + 20, y = (rect.top + rect.bottom) / 2;
+  INPUT clicks[3] = {};
+  for (INPUT& input : clicks) {
+    input.type = INPUT_MOUSE;
+    input.mi.dx = x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+  }
+  clicks[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
+  clicks[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
+  SendInput(3, clicks, sizeof(INPUT));
+}
+
+INT_PTR RunSetup(const std::function<void(HWND)>& script) {
+  Dlg_Setup dialog;
+  return RunWithDriver([&] { return dialog.DoModal(); }, script);
+}
+
+TEST(SetupDialog, TitleCarriesThePackedVersionWithLeadingZeros) {
+  EXPECT_EQ(TitleFromVersion(kVersionNumber), "Zantrel软件 V2026.08.05");
+  EXPECT_EQ(TitleFromVersion(20261231), "Zantrel软件 V2026.12.31");
+  EXPECT_EQ(TitleFromVersion(20271009), "Zantrel软件 V2027.10.09");
+  EXPECT_EQ(TitleFromVersion(20300110), "Zantrel软件 V2030.01.10");
+}
+
+// Discovery of a seeded registry decides which years can be chosen.
+TEST(SetupDialog, OnlyInstalledYearsAreEnabledAndTicked) {
+  testreg::CleanHostKeys clean;
+  testreg::SetString("SOFTWARE\\ZWSOFT\\ZWCAD\\2022\\zh-CN", "Location", "C:\\Host2022");
+  testreg::SetString("SOFTWARE\\ZWSOFT\\ZWCADM\\2025 SP1\\zh-CN", "Location", "C:\\Host2025\\");
+  theHostRegistry.DiscoverHosts();
+  const INT_PTR result = RunSetup([](HWND dialog) {
+    for (int year = kFirstHostYear; year <= kLastHostYear; ++year) {
+      const bool installed = year == 2022 || year == 2025;
+      EXPECT_EQ(ItemEnabled(dialog, BoxOf(year)), installed) << year;
+      EXPECT_EQ(ItemChecked(dialog, BoxOf(year)), installed ? BST_CHECKED : BST_UNCHECKED) << year;
+    }
+    EXPECT_TRUE(ItemEnabled(dialog, IDC_INSTALL));
+    EXPECT_EQ(testui::ItemText(dialog, IDC_TITLE), "Zantrel软件 V2026.08.05");
+    EXPECT_EQ(testui::ItemText(dialog, IDC_EDITION), "( 中望CAD版 )");
+    EXPECT_EQ(testui::ItemText(dialog, IDC_PATH), "C:\\Quorel");
+    char caption[64] = {};
+    GetWindowTextA(dialog, caption, sizeof(caption));
+    EXPECT_STREQ(caption, "Zantrel安装");
+    EXPECT_NE(SendMessageA(dialog, WM_GETICON, ICON_SMALL, 0), 0);
+    EXPECT_FALSE(testui::ItemVisible(dialog, IDC_PROGRESS));
+    EXPECT_FALSE(testui::ItemVisible(dialog, IDOK));
+  });
+  EXPECT_EQ(result, IDCANCEL);
+}
+
+TEST(SetupDialog, InstallFollowsTheTickedBoxesAndDisabledBoxesIgnoreClicks) {
+  Install(2021, "C:\\A");
+  Install(2024, "C:\\B");
+  RunSetup([](HWND dialog) {
+    testui::Click(dialog, BoxOf(2021));
+    ASSERT_TRUE(WaitUntil([&] { return ItemChecked(dialog, BoxOf(2021)) == BST_UNCHECKED; }));
+    EXPECT_TRUE(ItemEnabled(dialog, IDC_INSTALL));
+    testui::Click(dialog, BoxOf(2024));
+    EXPECT_TRUE(WaitUntil([&] { return !ItemEnabled(dialog, IDC_INSTALL); }));
+    // Real mouse clicks: one on the disabled box of a year that is not installed, then one on an
+    // enabled box. Input is handled in order, so once the second has landed the first had its go.
+    EXPECT_FALSE(ItemEnabled(dialog, BoxOf(2027)));
+    MouseClick(GetDlgItem(dialog, BoxOf(2027)));
+    MouseClick(GetDlgItem(dialog, BoxOf(2024)));
+    ASSERT_TRUE(WaitUntil([&] { return ItemChecked(dialog, BoxOf(2024)) == BST_CHECKED; }));
+    EXPECT_EQ(ItemChecked(dialog, BoxOf(2027)), BST_UNCHECKED);
+    EXPECT_TRUE(ItemEnabled(dialog, IDC_INSTALL));
+  });
+}
+
+TEST(SetupDialog, NothingInstalledLeavesEveryYearAndInstallDisabled) {
+  RunSetup([](HWND dialog) {
+    for (int year = kFirstHostYear; year <= kLastHostYear; ++year) {
+      EXPECT_FALSE(ItemEnabled(dialog, BoxOf(year)));
+      EXPECT_EQ(ItemChecked(dialog, BoxOf(year)), BST_UNCHECKED);
+    }
+    EXPECT_FALSE(ItemEnabled(dialog, IDC_INSTALL));
+    EXPECT_TRUE(ItemEnabled(dialog, IDC_BROWSE));
+    EXPECT_TRUE(ItemEnabled(dialog, IDC_PATH));
+  });
+}
+
+// Keys go through the dialog manager's own loop, as typed.
+void PressKeyIn(HWND dialog, int id, WPARAM key) {
+  SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, id)), TRUE);
+  PostMessageA(GetDlgItem(dialog, id), WM_KEYDOWN, key, 1);
+  PostMessageA(GetDlgItem(dialog, id), WM_KEYUP, key, 0xC0000001);
+}
+
+TEST(SetupDialog, EnterEndsWithOkAndCopiesThePathBack) {
+  Install(2023, "C:\\C");
+  Dlg_Setup dialog;
+  const INT_PTR result = RunWithDriver([&] { return dialog.DoModal(); },
+                                       [](HWND window) {
+                                         SetDlgItemTextA(window, IDC_PATH, "D:\\其他");
+                                         PressKeyIn(window, IDC_PATH, VK_RETURN);
+                                         WaitUntil([&] { return !IsWindow(window); });
+                                       });
+  EXPECT_EQ(result, IDOK);
+  EXPECT_EQ(dialog.destinationPath, "D:\\其他");
+  EXPECT_EQ(dialog.selected[2023 - kFirstHostYear], 1);
+  EXPECT_EQ(dialog.selected[2021 - kFirstHostYear], 0);
+}
+
+TEST(SetupDialog, EscapeCancelAndCloseEndWithCancel) {
+  Install(2023, "C:\\C");
+  EXPECT_EQ(RunSetup([](HWND window) {
+              PressKeyIn(window, BoxOf(2023), VK_ESCAPE);
+              WaitUntil([&] { return !IsWindow(window); });
+            }),
+            IDCANCEL);
+  EXPECT_EQ(RunSetup([](HWND window) {
+              testui::Click(window, IDCANCEL);
+              WaitUntil([&] { return !IsWindow(window); });
+            }),
+            IDCANCEL);
+  EXPECT_EQ(RunSetup([](HWND window) {
+              PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+              WaitUntil([&] { return !IsWindow(window); });
+            }),
+            IDCANCEL);
+}
+
+// Pixels of a control's area as the screen shows them.
+std::vector<COLORREF> Capture(HWND dialog, int id, RECT* area = nullptr) {
+  HWND control = id ? GetDlgItem(dialog, id) : dialog;
+  RECT rect{};
+  GetClientRect(control, &rect);
+  if (area) *area = rect;
+  HDC source = GetDC(control);
+  HDC memory = CreateCompatibleDC(source);
+  HBITMAP bitmap = CreateCompatibleBitmap(source, rect.right, rect.bottom);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, rect.right, rect.bottom, source, 0, 0, SRCCOPY);
+  std::vector<COLORREF> pixels;
+  for (int y = 0; y < rect.bottom; ++y)
+    for (int x = 0; x < rect.right; ++x) pixels.push_back(GetPixel(memory, x, y));
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(control, source);
+  return pixels;
+}
+
+std::size_t CountColour(const std::vector<COLORREF>& pixels, COLORREF colour) {
+  std::size_t n = 0;
+  for (COLORREF p : pixels) n += p == colour;
+  return n;
+}
+
+TEST(SetupDialog, PaintsLightBlueWithDarkGreenTitles) {
+  Install(2021, "C:\\A");
+  RunSetup([](HWND dialog) {
+    SetForegroundWindow(dialog);
+    RedrawWindow(dialog, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    const COLORREF blue = RGB(160, 180, 220), green = RGB(10, 70, 40), black = RGB(0, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] {
+      const auto all = Capture(dialog, 0);
+      return CountColour(all, blue) > all.size() / 2;
+    }));
+    const auto title = Capture(dialog, IDC_TITLE);
+    EXPECT_GT(CountColour(title, green), 20u);
+    EXPECT_GT(CountColour(title, blue), title.size() / 2);
+    EXPECT_EQ(CountColour(title, black), 0u);
+    const auto edition = Capture(dialog, IDC_EDITION);
+    EXPECT_GT(CountColour(edition, green), 20u);
+    const auto caption = Capture(dialog, IDC_GROUP_CAPTION);
+    EXPECT_GT(CountColour(caption, black), 20u);
+    EXPECT_EQ(CountColour(caption, green), 0u);
+    EXPECT_GT(CountColour(caption, blue), caption.size() / 2);
+    const auto box = Capture(dialog, BoxOf(2021));
+    EXPECT_GT(CountColour(box, blue), 0u);
+    EXPECT_GT(CountColour(box, black), 0u);
+    // The path box is light blue but keeps the edit control's own background behind its text.
+    const auto path = Capture(dialog, IDC_PATH);
+    EXPECT_GT(CountColour(path, GetSysColor(COLOR_WINDOW)), 50u);
+    EXPECT_GT(CountColour(path, blue), path.size() / 2);
+  });
+}
+
+}  // namespace
