@@ -8,8 +8,8 @@
 namespace testui {
 namespace {
 
-const int kBoxButtons[] = {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO, IDTRYAGAIN,
-                           IDCONTINUE};
+const int kBoxButtons[] = {IDOK,  IDCANCEL, IDABORT,    IDRETRY,   IDIGNORE,
+                           IDYES, IDNO,     IDTRYAGAIN, IDCONTINUE};
 
 std::string ClassOf(HWND window) {
   char name[64] = {};
@@ -73,12 +73,18 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
 
 std::vector<int> ButtonsOf(UINT type) {
   switch (type & MB_TYPEMASK) {
-    case MB_OKCANCEL: return {IDOK, IDCANCEL};
-    case MB_ABORTRETRYIGNORE: return {IDABORT, IDRETRY, IDIGNORE};
-    case MB_YESNOCANCEL: return {IDCANCEL, IDYES, IDNO};
-    case MB_YESNO: return {IDYES, IDNO};
-    case MB_RETRYCANCEL: return {IDCANCEL, IDRETRY};
-    default: return {IDOK};
+    case MB_OKCANCEL:
+      return {IDOK, IDCANCEL};
+    case MB_ABORTRETRYIGNORE:
+      return {IDABORT, IDRETRY, IDIGNORE};
+    case MB_YESNOCANCEL:
+      return {IDCANCEL, IDYES, IDNO};
+    case MB_YESNO:
+      return {IDYES, IDNO};
+    case MB_RETRYCANCEL:
+      return {IDCANCEL, IDRETRY};
+    default:
+      return {IDOK};
   }
 }
 
@@ -105,6 +111,12 @@ BoxAnswerer::BoxAnswerer(std::vector<int> answers)
 BoxAnswerer::~BoxAnswerer() {
   stop = true;
   worker.join();
+}
+
+void BoxAnswerer::Answer(std::vector<int> newAnswers) {
+  std::lock_guard<std::mutex> lock(mutex);
+  answers = std::move(newAnswers);
+  nextAnswer = 0;
 }
 
 std::vector<BoxRecord> BoxAnswerer::Records() {
@@ -182,10 +194,16 @@ INT_PTR RunWithDriver(const std::function<INT_PTR()>& runModal,
   return result;
 }
 
-void Click(HWND dialog, int id) { PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+void Click(HWND dialog, int id) {
+  PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+}
 
-std::string ItemText(HWND dialog, int id) { return TextOf(GetDlgItem(dialog, id)); }
-bool ItemEnabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
+std::string ItemText(HWND dialog, int id) {
+  return TextOf(GetDlgItem(dialog, id));
+}
+bool ItemEnabled(HWND dialog, int id) {
+  return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE;
+}
 bool ItemVisible(HWND dialog, int id) {
   return (GetWindowLongA(GetDlgItem(dialog, id), GWL_STYLE) & WS_VISIBLE) != 0;
 }

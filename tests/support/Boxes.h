@@ -37,6 +37,8 @@ class BoxAnswerer {
   BoxAnswerer(const BoxAnswerer&) = delete;
   BoxAnswerer& operator=(const BoxAnswerer&) = delete;
 
+  // Replaces the answers still to give.
+  void Answer(std::vector<int> newAnswers);
   std::vector<BoxRecord> Records();
   bool WaitForCount(std::size_t count, DWORD timeoutMs = 10000);
   // Runs before each box is answered (on the answering thread), e.g. to release a locked file.

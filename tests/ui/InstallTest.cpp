@@ -1,0 +1,273 @@
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "framework/ErrorReport.h"
+#include "host/HostRegistry.h"
+#include "host/RunningHost.h"
+#include "res/resource.h"
+#include "tests/deploy/DeployTesting.h"
+#include "tests/support/Boxes.h"
+#include "tests/support/Files.h"
+#include "tests/support/Registry.h"
+#include "ui/Dlg_Setup.h"
+
+namespace {
+
+using testui::BoxAnswerer;
+using testui::BoxRecord;
+using testui::WaitUntil;
+
+const char kSuccessText[] = "安装完成，重启CAD即可使用 !";
+const char kSuccessCaption[] = "Q-工具箱安装";
+const char kHostKey[] = "SOFTWARE\\ZWSOFT\\ZWCAD\\2022\\zh-CN";
+const char kAppKey[] = "SOFTWARE\\ZWSOFT\\ZWCAD\\2022\\zh-CN\\Applications\\Quorel2022";
+
+// Counts what the installation sends to the progress bar.
+std::atomic<int> theSteps{0};
+std::atomic<int> theLastSetPos{-1};
+WNDPROC theProgressProc = nullptr;
+
+LRESULT CALLBACK CountingProgress(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == PBM_STEPIT) ++theSteps;
+  if (message == PBM_SETPOS) theLastSetPos = static_cast<int>(wParam);
+  return CallWindowProcA(theProgressProc, window, message, wParam, lParam);
+}
+
+// A package beside the installer, one installed host release (2022) with a Fonts folder, and a
+// destination folder; the host record is discovered from the seeded registry.
+class InstallTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* name :
+         {"Quorel2021.ZRX", "Quorel2025.ZRX", "Quorel_EN.shx", "Quorel_HZ.shx", "readme.txt"})
+      testfs::WriteFile(package.data + "\\" + name, name);
+    testfs::MakeDir(package.data + "\\Quorel扩展绘图库");
+    testfs::WriteFile(package.data + "\\Quorel扩展绘图库\\a.dwg", "a");
+    testfs::WriteFile(package.data + "\\Quorel扩展绘图库\\b.dwg", "b");
+    testfs::MakeDir(host / "Fonts");
+    testreg::SetString(kHostKey, "Location", host.Path() + "\\");
+    theHostRegistry.DiscoverHosts();
+    ASSERT_EQ(theHostRegistry.locations[1].size(), 1u);
+  }
+
+  // Runs the dialog with `path` in the path box, presses Install once per `presses` and waits
+  // for the dialog to end (or, when it stays open, for the boxes to be answered).
+  INT_PTR Run(const std::string& path, int presses = 1, std::size_t boxesToWait = 0) {
+    dialog.destinationPath = path;
+    return testui::RunWithDriver(
+        [&] { return dialog.DoModal(); },
+        [&](HWND window) {
+          HWND progress = GetDlgItem(window, IDC_PROGRESS);
+          theProgressProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+              progress, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountingProgress)));
+          for (int i = 0; i < presses; ++i) {
+            const std::size_t before = boxes.Records().size();
+            testui::Click(window, IDC_INSTALL);
+            if (i + 1 < presses) {
+              ASSERT_TRUE(boxes.WaitForCount(before + 1));
+              ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(window) != FALSE; }));
+            }
+          }
+          if (boxesToWait) {
+            ASSERT_TRUE(boxes.WaitForCount(boxesToWait));
+            ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(window) != FALSE; }));
+          } else {
+            EXPECT_TRUE(WaitUntil([&] { return !IsWindow(window); }, 30000));
+          }
+        });
+  }
+
+  testreg::CleanHostKeys clean;
+  deploytest::PackageBeside package{"pkg"};
+  testfs::TempDir host{"host"};
+  testfs::TempDir target{"dest"};
+  Dlg_Setup dialog;
+  BoxAnswerer boxes;
+};
+
+TEST_F(InstallTest, SuccessCopiesRegistersInstallsFontsAndEndsWithOk) {
+  struct {
+    bool pathRowHidden = false, progressShown = false;
+    int position = -1;
+  } atSuccess;
+  boxes.OnBox([&](const BoxRecord&, HWND) {
+    HWND window = testui::FindSetupDialog();
+    atSuccess.pathRowHidden = !testui::ItemVisible(window, IDC_PATH_CAPTION) &&
+                              !testui::ItemVisible(window, IDC_PATH) &&
+                              !testui::ItemVisible(window, IDC_BROWSE);
+    atSuccess.progressShown = testui::ItemVisible(window, IDC_PROGRESS);
+    atSuccess.position =
+        static_cast<int>(SendDlgItemMessageA(window, IDC_PROGRESS, PBM_GETPOS, 0, 0));
+  });
+  const std::string chosen = target / "软件";
+  EXPECT_EQ(Run(chosen), IDOK);
+
+  const auto records = boxes.Records();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].text, kSuccessText);
+  EXPECT_EQ(records[0].caption, kSuccessCaption);
+  EXPECT_EQ(records[0].buttons, testui::ButtonsOf(MB_OK));
+  EXPECT_FALSE(records[0].hasIcon);
+  EXPECT_FALSE(records[0].ownerEnabled);
+  EXPECT_TRUE(atSuccess.pathRowHidden);
+  EXPECT_TRUE(atSuccess.progressShown);
+  EXPECT_EQ(atSuccess.position, 50);
+  // The OK command copies the path box back: the extended form is never kept.
+  EXPECT_EQ(dialog.destinationPath, chosen);
+
+  const std::string product = chosen + "\\Zantrel";
+  EXPECT_EQ(theHostRegistry.installFolder, product);
+  EXPECT_EQ(testfs::List(product), (std::vector<std::string>{"Quorel2021.ZRX", "Quorel2025.ZRX",
+                                                             "Quorel扩展绘图库", "readme.txt"}));
+  EXPECT_EQ(testfs::List(product + "\\Quorel扩展绘图库"),
+            (std::vector<std::string>{"a.dwg", "b.dwg"}));
+  EXPECT_EQ(testfs::List(host / "Fonts"),
+            (std::vector<std::string>{"Quorel_EN.shx", "Quorel_HZ.shx"}));
+  DWORD type = 0;
+  std::string loader;
+  ASSERT_TRUE(testreg::QueryValue(kAppKey, "LOADER", type, loader));
+  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(loader, product + "\\Quorel2021.ZRX" + std::string(1, '\0'));
+}
+
+// Package: ".", "..", five files and the library folder = 8 entries; library: 4 entries.
+TEST_F(InstallTest, ProgressStepsOncePerListingEntryAndStageThenEndsFull) {
+  theSteps = 0;
+  EXPECT_EQ(Run(target / "p"), IDOK);
+  EXPECT_EQ(theSteps, (8 + 1) + (4 + 1) + 3);
+  EXPECT_EQ(theLastSetPos, 50);
+}
+
+TEST_F(InstallTest, MissingPackageShowsOneBoxCancelsAndRegistersNothing) {
+  testfs::RemoveTree(package.data);
+  const std::string before = testreg::Dump("SOFTWARE\\ZWSOFT");
+  EXPECT_EQ(Run(target / "m"), IDCANCEL);
+  const auto records = boxes.Records();
+  ASSERT_EQ(records.size(), 1u);
+  deploytest::ExpectNoPackageBox(records[0]);
+  EXPECT_EQ(testreg::Dump("SOFTWARE\\ZWSOFT"), before);
+  EXPECT_TRUE(theHostRegistry.installFolder.empty());
+  EXPECT_TRUE(testfs::List(host / "Fonts").empty());
+}
+
+TEST_F(InstallTest, AbortKeepsEarlierFilesAndRegistersNothing) {
+  const std::string product = target / "a\\Zantrel";
+  testfs::MakeDir(target / "a");
+  testfs::MakeDir(product);
+  testfs::HeldOpen locked(product + "\\Quorel2025.ZRX");
+  ASSERT_TRUE(locked.Held());
+  boxes.Answer({IDABORT});
+  const std::string before = testreg::Dump("SOFTWARE\\ZWSOFT");
+  EXPECT_EQ(Run(target / "a"), IDCANCEL);
+  const auto records = boxes.Records();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].buttons, testui::ButtonsOf(MB_ABORTRETRYIGNORE));
+  EXPECT_EQ(testfs::ReadFile(product + "\\Quorel2021.ZRX"), "Quorel2021.ZRX");
+  EXPECT_FALSE(testfs::Exists(product + "\\readme.txt"));
+  EXPECT_FALSE(testfs::Exists(product + "\\Quorel扩展绘图库"));
+  EXPECT_EQ(testreg::Dump("SOFTWARE\\ZWSOFT"), before);
+  EXPECT_TRUE(testfs::List(host / "Fonts").empty());
+}
+
+// Every refused path: the stop box with the system's text, nothing created, the dialog open.
+TEST_F(InstallTest, EmptyOrRelativePathIsRefusedAndTheDialogStaysOpen) {
+  char current[MAX_PATH] = {};
+  GetCurrentDirectoryA(MAX_PATH, current);
+  SetCurrentDirectoryA(target.Path().c_str());
+  const std::string paths[] = {"", "Quorel", "D:Quorel", "\\Quorel"};
+  for (const std::string& path : paths) {
+    dialog.destinationPath = path;
+    const std::size_t before = boxes.Records().size();
+    const INT_PTR result = testui::RunWithDriver(
+        [&] { return dialog.DoModal(); },
+        [&](HWND window) {
+          testui::Click(window, IDC_INSTALL);
+          ASSERT_TRUE(boxes.WaitForCount(before + 1));
+          ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(window) != FALSE; }));
+          EXPECT_TRUE(IsWindowVisible(window));
+          EXPECT_TRUE(testui::ItemVisible(window, IDC_PATH));
+          EXPECT_EQ(testui::ItemText(window, IDC_PATH), path);
+        });
+    EXPECT_EQ(result, IDCANCEL) << path;
+    const BoxRecord box = boxes.Records().back();
+    EXPECT_EQ(box.caption, "ui_tests") << path;
+    EXPECT_EQ(box.text, framework::SystemMessage(E_INVALIDARG)) << path;
+    EXPECT_TRUE(box.hasIcon) << path;
+  }
+  SetCurrentDirectoryA(current);
+  EXPECT_TRUE(testfs::List(target.Path()).empty());
+  EXPECT_TRUE(theHostRegistry.installFolder.empty());
+  EXPECT_FALSE(testreg::KeyExists(kAppKey));
+}
+
+TEST_F(InstallTest, TrailingSeparatorsLoseExactlyOne) {
+  const std::string chosen = target / "two";
+  EXPECT_EQ(Run(chosen + "\\\\"), IDOK);
+  EXPECT_EQ(theHostRegistry.installFolder, chosen + "\\\\Zantrel");
+  EXPECT_TRUE(testfs::Exists(chosen + "\\Zantrel\\Quorel2021.ZRX"));
+}
+
+// 淺 ends in byte 5C: it is a character of the folder name, not a separator to remove.
+TEST_F(InstallTest, FolderEndingInA5CTrailByteKeepsItsLastCharacter) {
+  const std::string chosen = target / "淺";
+  EXPECT_EQ(Run(chosen), IDOK);
+  EXPECT_EQ(theHostRegistry.installFolder, chosen + "\\Zantrel");
+  EXPECT_TRUE(testfs::Exists(chosen + "\\Zantrel\\Quorel2021.ZRX"));
+  EXPECT_EQ(testfs::List(target.Path()), std::vector<std::string>{"淺"});
+}
+
+// The root of a drive becomes "<drive>:\Zantrel".
+TEST_F(InstallTest, DriveRootInstallsIntoZantrelThere) {
+  const std::string product = "C:\\Zantrel";
+  testfs::RemoveTree(product);
+  EXPECT_EQ(Run("C:\\"), IDOK);
+  EXPECT_EQ(theHostRegistry.installFolder, product);
+  EXPECT_TRUE(testfs::Exists(product + "\\Quorel2021.ZRX"));
+  testfs::RemoveTree(product);
+}
+
+TEST_F(InstallTest, DefaultPathInstallsIntoQuorelZantrel) {
+  testfs::RemoveTree("C:\\Quorel");
+  Dlg_Setup fresh;
+  EXPECT_EQ(fresh.destinationPath, "C:\\Quorel");
+  EXPECT_EQ(Run("C:\\Quorel"), IDOK);
+  EXPECT_TRUE(testfs::Exists("C:\\Quorel\\Zantrel\\Quorel2021.ZRX"));
+  testfs::RemoveTree("C:\\Quorel");
+}
+
+// A host that runs at the first press gets the warning only; the second press installs anyway.
+TEST_F(InstallTest, RunningHostIsWarnedAboutOnce) {
+  const std::string hostExe = target / "ZWCAD.EXE";
+  ASSERT_TRUE(CopyFileA((std::string("Z:") + HOST_IDLE_EXE).c_str(), hostExe.c_str(), FALSE));
+  STARTUPINFOA startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessA(hostExe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &process));
+  ASSERT_TRUE(WaitUntil([] { return IsHostRunning(); }));
+
+  bool installedAtWarning = true;
+  boxes.OnBox([&](const BoxRecord& box, HWND) {
+    if (box.caption == "Q-软件安装") installedAtWarning = testfs::Exists(target / "w");
+  });
+  EXPECT_EQ(Run(target / "w", 2), IDOK);
+  TerminateProcess(process.hProcess, 0);
+  WaitForSingleObject(process.hProcess, 10000);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+
+  const auto records = boxes.Records();
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].text, "请关闭CAD后再进行安装 !");
+  EXPECT_EQ(records[0].caption, "Q-软件安装");
+  EXPECT_EQ(records[0].buttons, testui::ButtonsOf(MB_OK));
+  EXPECT_FALSE(records[0].hasIcon);
+  EXPECT_FALSE(records[0].ownerEnabled);
+  EXPECT_FALSE(installedAtWarning);
+  EXPECT_EQ(records[1].text, kSuccessText);
+  EXPECT_TRUE(testfs::Exists(target / "w\\Zantrel\\Quorel2021.ZRX"));
+}
+
+}  // namespace
