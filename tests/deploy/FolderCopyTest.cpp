@@ -31,22 +31,19 @@ struct ProgressBar {
   void Reset() const { SendMessageA(bar, PBM_SETPOS, 0, 0); }
 };
 
-void WriteNumbered(const std::string& folder, int from, int to) {
-  for (int i = from; i < to; ++i) {
-    char name[16];
-    std::snprintf(name, sizeof(name), "\\f%03d.txt", i);
-    WriteFile(folder + name, name);
-  }
-}
-
-Names Numbered(int count) {
+// "f000.txt" ... for the numbers from..to-1.
+Names Numbered(int to, int from = 0) {
   Names names;
-  for (int i = 0; i < count; ++i) {
+  for (int i = from; i < to; ++i) {
     char name[16];
     std::snprintf(name, sizeof(name), "f%03d.txt", i);
     names.push_back(name);
   }
   return names;
+}
+
+void WriteNumbered(const std::string& folder, int from, int to) {
+  for (const std::string& name : Numbered(to, from)) WriteFile(folder + "\\" + name, name);
 }
 
 class FolderCopy : public testing::Test {

@@ -8,10 +8,10 @@ namespace {
 
 using deploytest::ExpectNoPackageBox;
 
-// Resolves beside `folder`\SetUp.exe; "" when no package was found.
-std::string Resolve(const std::string& folder) {
+// Resolves beside `folder`\`installer`; "" when no package was found.
+std::string Resolve(const std::string& folder, const std::string& installer = "SetUp.exe") {
   std::string package = "unset";
-  return FindPackageFolderFor(folder + "\\SetUp.exe", package) ? package : std::string();
+  return FindPackageFolderFor(folder + "\\" + installer, package) ? package : std::string();
 }
 
 TEST(PackageSource, DataFolderFirstThenTheModuleBesideTheInstaller) {
@@ -42,12 +42,14 @@ TEST(PackageSource, NoPackageShowsOneBoxPerCall) {
 }
 
 TEST(PackageSource, CutsAtTheRealLastSeparator) {
+  testui::BoxAnswerer boxes;
   testfs::TempDir root("dbcs");
-  // 淺 is 9C 5C: cut at that byte the folder would be "...\安装\x9C".
+  // 淺 is 9C 5C: a byte-wise search would cut inside the installer's own name.
   const std::string folder = root / "安装淺";
   testfs::MakeDir(folder);
   testfs::MakeDir(folder + "\\Data");
-  EXPECT_EQ(Resolve(folder), folder + "\\Data");
+  EXPECT_EQ(Resolve(folder, "SetUp淺.exe"), folder + "\\Data");
+  EXPECT_TRUE(boxes.Records().empty());
 }
 
 TEST(PackageSource, InstallerPathWithoutSeparatorIsNoPackage) {
