@@ -1,0 +1,155 @@
+#include "res/resource.h"
+#include "tests/support/Boxes.h"
+#include "tests/support/Files.h"
+#include "ui/Dlg_Setup.h"
+#include "ui/FolderPicker.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+using testui::WaitUntil;
+
+// The shell's folder browser owned by `owner`, or nullptr.
+HWND FindBrowser(HWND owner) {
+  struct Search {
+    HWND owner;
+    HWND found;
+  } search{owner, nullptr};
+  EnumWindows(
+      [](HWND window, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(data);
+        if (GetWindow(window, GW_OWNER) == s->owner && IsWindowVisible(window) &&
+            FindWindowExA(window, nullptr, "SysTreeView32", nullptr)) {
+          s->found = window;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::string ItemText(HWND tree, HTREEITEM item) {
+  char text[MAX_PATH] = {};
+  TVITEMA entry{};
+  entry.mask = TVIF_TEXT;
+  entry.hItem = item;
+  entry.pszText = text;
+  entry.cchTextMax = MAX_PATH;
+  SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&entry));
+  return text;
+}
+
+HTREEITEM Selected(HWND tree) {
+  return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+}
+
+// What the browser opened on, read once it has settled.
+struct Browse {
+  bool opened = false;
+  bool ownerDisabled = false;
+  std::string selected;
+};
+
+// Presses Browse, records the browser's selection, then lets `choose` act on it (nothing: cancel).
+Browse BrowseOnce(HWND dialog, const std::function<void(HWND browser, HWND tree)>& choose = {}) {
+  Browse result;
+  testui::Click(dialog, IDC_BROWSE);
+  HWND browser = nullptr;
+  if (!WaitUntil([&] { return (browser = FindBrowser(dialog)) != nullptr; })) return result;
+  HWND tree = FindWindowExA(browser, nullptr, "SysTreeView32", nullptr);
+  result.opened = WaitUntil([&] { return Selected(tree) != nullptr; });
+  result.ownerDisabled = !IsWindowEnabled(dialog);
+  result.selected = ItemText(tree, Selected(tree));
+  if (choose) {
+    choose(browser, tree);
+  } else {
+    PostMessageA(browser, WM_COMMAND, IDCANCEL, 0);
+  }
+  WaitUntil([&] { return !IsWindow(browser); });
+  WaitUntil([&] { return IsWindowEnabled(dialog) != FALSE; });
+  return result;
+}
+
+class FolderPickerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testfs::MakeDir(root / "Quorel");
+    testfs::MakeDir(root / "其他");
+    theHostRegistry.locations[0].push_back("C:\\Host");
+    theHostRegistry.keyPaths[0].push_back("SOFTWARE\\x\\");
+  }
+  testfs::TempDir root{"pick"};
+  Dlg_Setup dialog;
+};
+
+TEST_F(FolderPickerTest, OpensOnThePathBoxFolderAndCancelChangesNothing) {
+  dialog.destinationPath = root / "Quorel";
+  Browse browse;
+  testui::RunWithDriver([&] { return dialog.DoModal(); },
+                        [&](HWND window) {
+                          browse = BrowseOnce(window);
+                          EXPECT_EQ(testui::ItemText(window, IDC_PATH), root / "Quorel");
+                        });
+  EXPECT_TRUE(browse.opened);
+  EXPECT_TRUE(browse.ownerDisabled);
+  EXPECT_EQ(browse.selected, "Quorel");
+  EXPECT_EQ(theLastChosenFolder, root / "Quorel");
+}
+
+// An empty path box opens on the last chosen folder: here the path an earlier browse started from.
+TEST_F(FolderPickerTest, EmptyPathOpensOnTheLastChosenFolder) {
+  dialog.destinationPath = root / "其他";
+  testui::RunWithDriver([&] { return dialog.DoModal(); },
+                        [&](HWND window) {
+                          EXPECT_EQ(BrowseOnce(window).selected, "其他");
+                          SetDlgItemTextA(window, IDC_PATH, "");
+                          const Browse again = BrowseOnce(window);
+                          EXPECT_TRUE(again.opened);
+                          EXPECT_EQ(again.selected, "其他");
+                          EXPECT_EQ(testui::ItemText(window, IDC_PATH), "");
+                        });
+}
+
+TEST_F(FolderPickerTest, CancelledBrowseStillAppliesTheInstallRule) {
+  testui::RunWithDriver([&] { return dialog.DoModal(); },
+                        [&](HWND window) {
+                          // Untick silently (no click notification), so only the browse can apply
+                          // the rule.
+                          SendDlgItemMessageA(window, IDC_YEAR_2021, BM_SETCHECK, BST_UNCHECKED, 0);
+                          ASSERT_TRUE(testui::ItemEnabled(window, IDC_INSTALL));
+                          BrowseOnce(window);
+                          EXPECT_FALSE(testui::ItemEnabled(window, IDC_INSTALL));
+                        });
+}
+
+// The user picks another folder in the tree and confirms: it replaces the whole path.
+TEST_F(FolderPickerTest, ChosenFolderReplacesThePath) {
+  dialog.destinationPath = root / "Quorel";
+  testui::RunWithDriver(
+      [&] { return dialog.DoModal(); },
+      [&](HWND window) {
+        BrowseOnce(window, [&](HWND browser, HWND tree) {
+          HTREEITEM parent = reinterpret_cast<HTREEITEM>(SendMessageA(
+              tree, TVM_GETNEXTITEM, TVGN_PARENT, reinterpret_cast<LPARAM>(Selected(tree))));
+          HTREEITEM child = reinterpret_cast<HTREEITEM>(
+              SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(parent)));
+          while (child && ItemText(tree, child) != "其他")
+            child = reinterpret_cast<HTREEITEM>(
+                SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(child)));
+          ASSERT_NE(child, nullptr);
+          SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(child));
+          ASSERT_TRUE(WaitUntil([&] { return Selected(tree) == child; }));
+          PostMessageA(browser, WM_COMMAND, IDOK, 0);
+        });
+        EXPECT_EQ(testui::ItemText(window, IDC_PATH), root / "其他");
+      });
+  EXPECT_EQ(theLastChosenFolder, root / "其他");
+}
+
+}  // namespace
