@@ -44,7 +44,9 @@ LockedKey::LockedKey(std::string lockedPath) : path(std::move(lockedPath)) {
   SetDacl(path, empty);
 }
 
-LockedKey::~LockedKey() { SetDacl(path, nullptr); }
+LockedKey::~LockedKey() {
+  SetDacl(path, nullptr);
+}
 
 int OpenHandleCount() {
   // GetProcessHandleCount reports 0 under Wine; probing the handle values works on both.

@@ -182,7 +182,10 @@ TEST_F(HostDiscovery, SubkeysThatCannotBeReadAreSkipped) {
   SetLocation(kZwcad + "2024\\" + longest, "D:\\Longest");
   SetLocation(kZwcad + "2024\\Z", "D:\\Z");
   LockedKey lockedChild(kZwcad + "2024\\M");
-  SetLocation(kZwcad + "2024" + Repeat(kZhong, 126), "D:\\OverlongVersion");
+  // Last under the last product key: read as an empty name it would search the product key
+  // itself, and that search would stay in the work lists.
+  SetLocation(kMep + "2024" + Repeat(kZhong, 126), "D:\\OverlongVersion");
+  SetLocation(kMep + "2021\\P", "D:\\Mep");
   LockedKey lockedVersion(kZwcad + "2025");
   SetLocation(kZwcad + "2025 SP1\\P", "D:\\Sp1");
   LockedKey lockedProduct(kZwcadA.substr(0, kZwcadA.size() - 1));
@@ -195,7 +198,9 @@ TEST_F(HostDiscovery, SubkeysThatCannotBeReadAreSkipped) {
                                              {kZwcad + "2024\\" + longest + "\\", "D:\\Longest"}}));
   EXPECT_EQ(EntriesOf(hosts, 2025), (Entries{{kZwcad + "2025 SP1\\P\\", "D:\\Sp1"}}));
   EXPECT_EQ(EntriesOf(hosts, 2027), (Entries{{kZwcadM + "2027\\P\\", "D:\\M"}}));
-  EXPECT_EQ(EntryCount(hosts), 5u);
+  EXPECT_EQ(EntriesOf(hosts, 2021), (Entries{{kMep + "2021\\P\\", "D:\\Mep"}}));
+  EXPECT_EQ(EntryCount(hosts), 6u);
+  EXPECT_EQ(hosts.foundKeyPaths, TextList{kMep + "2021\\P\\"});
 }
 
 }  // namespace
