@@ -43,11 +43,11 @@ bool HasDescendantOfClass(HWND window, const char* className) {
   return search.found;
 }
 
-std::vector<HWND> OwnTopLevelWindows() {
+std::vector<HWND> TopLevelWindows(DWORD process) {
   struct Found {
     DWORD process;
     std::vector<HWND> windows;
-  } found{GetCurrentProcessId(), {}};
+  } found{process ? process : GetCurrentProcessId(), {}};
   EnumWindows(
       [](HWND window, LPARAM data) -> BOOL {
         auto* f = reinterpret_cast<Found*>(data);
@@ -97,16 +97,16 @@ bool IsMessageBox(HWND window) {
                      [&](int id) { return GetDlgItem(window, id) != nullptr; });
 }
 
-HWND FindSetupDialog() {
-  for (HWND window : OwnTopLevelWindows()) {
+HWND FindSetupDialog(DWORD process) {
+  for (HWND window : TopLevelWindows(process)) {
     if (ClassOf(window) == "#32770" && GetDlgItem(window, 1022) && GetDlgItem(window, 1037))
       return window;
   }
   return nullptr;
 }
 
-BoxAnswerer::BoxAnswerer(std::vector<int> answers)
-    : answers(std::move(answers)), worker([this] { Loop(); }) {}
+BoxAnswerer::BoxAnswerer(std::vector<int> answers, DWORD process)
+    : answers(std::move(answers)), process(process), worker([this] { Loop(); }) {}
 
 BoxAnswerer::~BoxAnswerer() {
   stop = true;
@@ -135,7 +135,7 @@ void BoxAnswerer::OnBox(std::function<void(const BoxRecord&, HWND)> newHook) {
 
 void BoxAnswerer::Loop() {
   while (!stop) {
-    for (HWND window : OwnTopLevelWindows()) {
+    for (HWND window : TopLevelWindows(process)) {
       if (!IsMessageBox(window)) continue;
       std::function<void(const BoxRecord&, HWND)> currentHook;
       BoxRecord record;

@@ -32,7 +32,8 @@ std::vector<int> ButtonsOf(UINT type);
 // out, with the box's first button. Records each box once.
 class BoxAnswerer {
  public:
-  explicit BoxAnswerer(std::vector<int> answers = {});
+  // `process`: whose boxes to answer (0: this process).
+  explicit BoxAnswerer(std::vector<int> answers = {}, DWORD process = 0);
   ~BoxAnswerer();
   BoxAnswerer(const BoxAnswerer&) = delete;
   BoxAnswerer& operator=(const BoxAnswerer&) = delete;
@@ -47,6 +48,7 @@ class BoxAnswerer {
  private:
   void Loop();
   std::vector<int> answers;
+  DWORD process;
   std::size_t nextAnswer = 0;
   std::vector<BoxRecord> records;
   std::vector<HWND> seen;
@@ -58,8 +60,8 @@ class BoxAnswerer {
 
 // Whether a top-level window of this process is a message box.
 bool IsMessageBox(HWND window);
-// The setup dialog (a dialog with the Install button) of this process, or nullptr.
-HWND FindSetupDialog();
+// The setup dialog (a dialog with the Install button) of a process (0: this one), or nullptr.
+HWND FindSetupDialog(DWORD process = 0);
 
 // Runs `runModal` on this thread while `script` gets the dialog window on another. If the script
 // returns with the dialog still open, the dialog is cancelled; if the dialog never appears within
