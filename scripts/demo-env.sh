@@ -29,6 +29,10 @@ REGEDIT4
 "Location"="C:\\ZWCAD Mechanical 2025"
 REG
 wine regedit /S "$(winepath -w "$reg")" >/dev/null 2>&1
+# Draw 宋体 with a font that has no embedded bitmaps (their small strikes render garbled here).
+printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n"宋体"="WenQuanYi Micro Hei"\r\n"SimSun"="WenQuanYi Micro Hei"\r\n' \
+  | iconv -f UTF-8 -t UTF-16 > "$reg"
+wine regedit /S "$(winepath -w "$reg")" >/dev/null 2>&1
 wineserver -w
 rm -f "$reg"
 echo 'C:\ZantrelDemo\SetUp.exe'

@@ -29,4 +29,6 @@ done
 xdotool search --name 'Zantrel安装' >/dev/null 2>&1 || { echo "the dialog did not appear" >&2; exit 1; }
 sleep 1  # let the dialog finish painting before the picture is taken
 import -display "$DISPLAY" -window root "$shot"
+# Keep the dialog only: trim the plain desktop around it.
+convert "$shot" -fuzz 3% -trim +repage "$shot"
 echo "Screenshot: $shot"

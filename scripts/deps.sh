@@ -19,7 +19,8 @@ have_cmd zip || need+=(zip)
 have_cmd unzip || need+=(unzip)
 have_cmd localedef || need+=(locales)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
-[ -d /usr/share/fonts/truetype/wqy ] || need+=(fonts-wqy-zenhei)
+[ -f /usr/share/fonts/truetype/wqy/wqy-zenhei.ttc ] || need+=(fonts-wqy-zenhei)
+[ -f /usr/share/fonts/truetype/wqy/wqy-microhei.ttc ] || need+=(fonts-wqy-microhei)
 # The real ImageMagick (some images ship a stand-in `convert`).
 dpkg -s imagemagick >/dev/null 2>&1 || need+=(imagemagick)
 
