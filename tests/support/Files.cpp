@@ -16,9 +16,13 @@ TempDir::TempDir(const std::string& name) {
   CreateDirectoryA(path.c_str(), nullptr);
 }
 
-TempDir::~TempDir() { RemoveTree(path); }
+TempDir::~TempDir() {
+  RemoveTree(path);
+}
 
-void MakeDir(const std::string& path) { CreateDirectoryA(path.c_str(), nullptr); }
+void MakeDir(const std::string& path) {
+  CreateDirectoryA(path.c_str(), nullptr);
+}
 
 void WriteFile(const std::string& path, const std::string& contents) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -30,8 +34,8 @@ void WriteFile(const std::string& path, const std::string& contents) {
 }
 
 std::string ReadFile(const std::string& path) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            0, nullptr);
+  HANDLE file =
+      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return std::string();
   std::string contents;
   char buffer[65536];
@@ -46,7 +50,9 @@ bool Exists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-DWORD Attributes(const std::string& path) { return GetFileAttributesA(path.c_str()); }
+DWORD Attributes(const std::string& path) {
+  return GetFileAttributesA(path.c_str());
+}
 
 void RemoveTree(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());

@@ -115,7 +115,11 @@ std::string Dump(const std::string& path) {
   return out;
 }
 
-CleanHostKeys::CleanHostKeys() { DeleteTree("SOFTWARE\\ZWSOFT"); }
-CleanHostKeys::~CleanHostKeys() { DeleteTree("SOFTWARE\\ZWSOFT"); }
+CleanHostKeys::CleanHostKeys() {
+  DeleteTree("SOFTWARE\\ZWSOFT");
+}
+CleanHostKeys::~CleanHostKeys() {
+  DeleteTree("SOFTWARE\\ZWSOFT");
+}
 
 }  // namespace testreg

@@ -1,6 +1,6 @@
-#include "framework/Application.h"
-
 #include <gtest/gtest.h>
+
+#include "framework/Application.h"
 
 int main(int argc, char** argv) {
   framework::LoadCommonControls();
