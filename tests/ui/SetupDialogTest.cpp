@@ -23,7 +23,14 @@ void Install(int year, const std::string& folder) {
   theHostRegistry.keyPaths[year - kFirstHostYear].push_back("SOFTWARE\\ZWSOFT\\ZWCAD\\x\\");
 }
 
+// Tests run side by side on one screen: keep this dialog above the others' windows while real
+// input goes to it or its pixels are read.
+void KeepOnTop(HWND dialog) {
+  SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+}
+
 void MouseClick(HWND control) {
+  KeepOnTop(GetAncestor(control, GA_ROOT));
   RECT rect{};
   GetWindowRect(control, &rect);
   // A box's text half is part of the box, so aim a little right of its check mark.
@@ -181,6 +188,7 @@ std::size_t CountColour(const std::vector<COLORREF>& pixels, COLORREF colour) {
 TEST(SetupDialog, PaintsLightBlueWithDarkGreenTitles) {
   Install(2021, "C:\\A");
   RunSetup([](HWND dialog) {
+    KeepOnTop(dialog);
     SetForegroundWindow(dialog);
     RedrawWindow(dialog, nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
