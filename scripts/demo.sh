@@ -30,5 +30,5 @@ xdotool search --name 'Zantrel安装' >/dev/null 2>&1 || { echo "the dialog did 
 sleep 1  # let the dialog finish painting before the picture is taken
 import -display "$DISPLAY" -window root "$shot"
 # Keep the dialog only: trim the plain desktop around it.
-convert "$shot" -fuzz 3% -trim +repage "$shot"
+/usr/bin/convert "$shot" -fuzz 3% -trim +repage "$shot"
 echo "Screenshot: $shot"
