@@ -56,14 +56,18 @@ struct Browse {
   std::string selected;
 };
 
-// Presses Browse, records the browser's selection, then lets `choose` act on it (nothing: cancel).
-Browse BrowseOnce(HWND dialog, const std::function<void(HWND browser, HWND tree)>& choose = {}) {
+// Presses Browse, records the browser's selection once it is `expected` (or, failing that, after a
+// bounded wait), then lets `choose` act on it (nothing: cancel).
+Browse BrowseOnce(HWND dialog, const std::string& expected,
+                  const std::function<void(HWND browser, HWND tree)>& choose = {}) {
   Browse result;
   testui::Click(dialog, IDC_BROWSE);
   HWND browser = nullptr;
   if (!WaitUntil([&] { return (browser = FindBrowser(dialog)) != nullptr; })) return result;
   HWND tree = FindWindowExA(browser, nullptr, "SysTreeView32", nullptr);
   result.opened = WaitUntil([&] { return Selected(tree) != nullptr; });
+  // The browser selects its own default first; the preselection follows it.
+  WaitUntil([&] { return ItemText(tree, Selected(tree)) == expected; }, 5000);
   result.ownerDisabled = !IsWindowEnabled(dialog);
   result.selected = ItemText(tree, Selected(tree));
   if (choose) {
@@ -93,7 +97,7 @@ TEST_F(FolderPickerTest, OpensOnThePathBoxFolderAndCancelChangesNothing) {
   Browse browse;
   testui::RunWithDriver([&] { return dialog.DoModal(); },
                         [&](HWND window) {
-                          browse = BrowseOnce(window);
+                          browse = BrowseOnce(window, "Quorel");
                           EXPECT_EQ(testui::ItemText(window, IDC_PATH), root / "Quorel");
                         });
   EXPECT_TRUE(browse.opened);
@@ -107,9 +111,9 @@ TEST_F(FolderPickerTest, EmptyPathOpensOnTheLastChosenFolder) {
   dialog.destinationPath = root / "其他";
   testui::RunWithDriver([&] { return dialog.DoModal(); },
                         [&](HWND window) {
-                          EXPECT_EQ(BrowseOnce(window).selected, "其他");
+                          EXPECT_EQ(BrowseOnce(window, "其他").selected, "其他");
                           SetDlgItemTextA(window, IDC_PATH, "");
-                          const Browse again = BrowseOnce(window);
+                          const Browse again = BrowseOnce(window, "其他");
                           EXPECT_TRUE(again.opened);
                           EXPECT_EQ(again.selected, "其他");
                           EXPECT_EQ(testui::ItemText(window, IDC_PATH), "");
@@ -117,13 +121,14 @@ TEST_F(FolderPickerTest, EmptyPathOpensOnTheLastChosenFolder) {
 }
 
 TEST_F(FolderPickerTest, CancelledBrowseStillAppliesTheInstallRule) {
+  dialog.destinationPath = root / "Quorel";
   testui::RunWithDriver([&] { return dialog.DoModal(); },
                         [&](HWND window) {
                           // Untick silently (no click notification), so only the browse can apply
                           // the rule.
                           SendDlgItemMessageA(window, IDC_YEAR_2021, BM_SETCHECK, BST_UNCHECKED, 0);
                           ASSERT_TRUE(testui::ItemEnabled(window, IDC_INSTALL));
-                          BrowseOnce(window);
+                          BrowseOnce(window, "Quorel");
                           EXPECT_FALSE(testui::ItemEnabled(window, IDC_INSTALL));
                         });
 }
@@ -134,7 +139,7 @@ TEST_F(FolderPickerTest, ChosenFolderReplacesThePath) {
   testui::RunWithDriver(
       [&] { return dialog.DoModal(); },
       [&](HWND window) {
-        BrowseOnce(window, [&](HWND browser, HWND tree) {
+        BrowseOnce(window, "Quorel", [&](HWND browser, HWND tree) {
           HTREEITEM parent = reinterpret_cast<HTREEITEM>(SendMessageA(
               tree, TVM_GETNEXTITEM, TVGN_PARENT, reinterpret_cast<LPARAM>(Selected(tree))));
           HTREEITEM child = reinterpret_cast<HTREEITEM>(
