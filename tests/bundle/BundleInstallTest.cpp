@@ -1,0 +1,95 @@
+// The shipped bundle, unpacked from its zip into the prefix (by bundle_test.py --unpack), installed
+// as a user installs it: its SetUp.exe started, driven from this process.
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "res/resource.h"
+#include "tests/support/Boxes.h"
+#include "tests/support/Files.h"
+#include "tests/support/Registry.h"
+
+namespace {
+
+using testui::WaitUntil;
+
+const char kBundle[] = BUNDLE_FOLDER;
+const char kHost2022[] = "SOFTWARE\\ZWSOFT\\ZWCAD\\2022\\zh-CN";
+const char kHost2025[] = "SOFTWARE\\ZWSOFT\\MEP\\2025 SP1\\zh-CN";
+
+std::vector<std::string> Sorted(std::vector<std::string> names) {
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string Loader(const std::string& key) {
+  DWORD type = 0;
+  std::string value;
+  if (!testreg::QueryValue(key, "LOADER", type, value) || type != REG_SZ) return std::string();
+  return value.substr(0, value.find('\0'));
+}
+
+TEST(Bundle, UnpackedZipInstallsEndToEnd) {
+  testreg::CleanHostKeys clean;
+  testfs::TempDir hosts("bundle-hosts");
+  testfs::TempDir target("bundle-target");
+  for (const char* host : {"2022", "2025"}) {
+    testfs::MakeDir(hosts / host);
+    testfs::MakeDir(hosts / (std::string(host) + "\\Fonts"));
+  }
+  testreg::SetString(kHost2022, "Location", hosts / "2022");
+  testreg::SetString(kHost2025, "Location", hosts / "2025\\");
+  const std::string exe = std::string(kBundle) + "\\SetUp.exe";
+  ASSERT_TRUE(testfs::Exists(exe)) << exe << ": run bundle_test.py --unpack first";
+  EXPECT_EQ(testfs::List(kBundle), (std::vector<std::string>{"Data", "SetUp.exe"}));
+
+  STARTUPINFOA startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  std::string command = "\"" + exe + "\"";
+  ASSERT_TRUE(CreateProcessA(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             nullptr, &startup, &process));
+  testui::BoxAnswerer boxes({}, process.dwProcessId);
+  HWND dialog = nullptr;
+  EXPECT_TRUE(WaitUntil(
+      [&] { return (dialog = testui::FindSetupDialog(process.dwProcessId)) != nullptr; }, 30000));
+  if (dialog) {
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(dialog) != FALSE; }));
+    EXPECT_TRUE(testui::ItemEnabled(dialog, IDC_YEAR_2022));
+    EXPECT_TRUE(testui::ItemEnabled(dialog, IDC_YEAR_2025));
+    SetDlgItemTextA(dialog, IDC_PATH, target.Path().c_str());
+    testui::Click(dialog, IDC_INSTALL);
+    EXPECT_TRUE(boxes.WaitForCount(1, 60000));
+  }
+  const bool ended = WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0;
+  if (!ended) TerminateProcess(process.hProcess, 1);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  ASSERT_TRUE(ended);
+
+  const auto records = boxes.Records();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].text, "安装完成，重启CAD即可使用 !");
+
+  // Everything but what the bundle command warned about (bundle_test.py's LEFT_OUT) and the fonts.
+  const std::string product = target / "Zantrel";
+  EXPECT_EQ(testfs::List(product), Sorted({"Quorel2021.ZRX", "Quorel2025.ZRX", "Quorel扩展绘图库",
+                                           "帮助.chm", "€价格表.txt"}));
+  EXPECT_EQ(testfs::List(product + "\\Quorel扩展绘图库"), Sorted({"图块1.dwg", "图块2.dwg"}));
+  EXPECT_FALSE(testfs::ReadFile(product + "\\€价格表.txt").empty());
+  EXPECT_EQ(testfs::ReadFile(product + "\\€价格表.txt"),
+            testfs::ReadFile(std::string(kBundle) + "\\Data\\€价格表.txt"));
+  for (const char* host : {"2022", "2025"})
+    EXPECT_EQ(testfs::List(hosts / (std::string(host) + "\\Fonts")),
+              Sorted({"Quorel_EN.shx", "Quorel_HZ.shx"}))
+        << host;
+  EXPECT_EQ(Loader(std::string(kHost2022) + "\\Applications\\Quorel2022"),
+            product + "\\Quorel2021.ZRX");
+  EXPECT_EQ(Loader(std::string(kHost2025) + "\\Applications\\Quorel2025"),
+            product + "\\Quorel2025.ZRX");
+}
+
+}  // namespace
