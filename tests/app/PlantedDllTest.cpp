@@ -1,0 +1,134 @@
+// DLLs planted beside the installer (the classic attack on an elevated program started from a
+// Downloads folder) are never loaded, even when the loader is told to prefer native DLLs.
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/app/AppTesting.h"
+
+namespace {
+
+using testui::WaitUntil;
+
+// Names that the installer or the system DLLs it uses would look for at run time during a full
+// installation (measured with the loader's trace under Wine), and names planted against other
+// installers. Left out: the DLLs that Wine's own builtins import or load while they start (user32
+// imports version and zlib1 and loads imm32, advapi32 imports sechost, ole32 combase and rpcrt4,
+// shell32 shlwapi and shcore, and ucrtbase and win32u lie below them). Wine looks for those in the
+// program's folder before the program's first instruction, which Windows does not do for its
+// system DLLs, so no program can keep them out under Wine and a marker would say nothing about
+// the installer.
+const char* const kPlantedNames[] = {
+    "comctl32", "uxtheme",  "dwmapi",   "cryptbase", "propsys",     "profapi",       "userenv",
+    "winmm",    "msimg32",  "oleaut32", "setupapi",  "wtsapi32",    "netapi32",      "wininet",
+    "dbghelp",  "riched20", "msftedit", "msctf",     "textshaping", "windowscodecs", "oleacc",
+    "apphelp",  "cryptsp",  "secur32",  "sspicli",   "ntmarta",     "clbcatq"};
+
+// Makes every planted name load native first (then Wine's builtin) in the processes started from
+// one executable name, until destroyed. The loader takes overrides from the registry (a child
+// started from here inherits this process's WINEDLLOVERRIDES, not the one in its environment
+// block); the per-program key keeps the change away from every other program in the prefix.
+class NativeFirst {
+ public:
+  explicit NativeFirst(const std::string& exeName)
+      : key("Software\\Wine\\AppDefaults\\" + exeName) {
+    RegDeleteTreeA(HKEY_CURRENT_USER, key.c_str());
+    HKEY overrides = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, (key + "\\DllOverrides").c_str(), 0, nullptr, 0,
+                        KEY_ALL_ACCESS, nullptr, &overrides, nullptr) != ERROR_SUCCESS)
+      return;
+    const char order[] = "native,builtin";
+    for (const char* name : kPlantedNames)
+      RegSetValueExA(overrides, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(order),
+                     sizeof(order));
+    RegCloseKey(overrides);
+  }
+  ~NativeFirst() {
+    RegDeleteTreeA(HKEY_CURRENT_USER, key.c_str());
+    RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
+  }
+  NativeFirst(const NativeFirst&) = delete;
+  NativeFirst& operator=(const NativeFirst&) = delete;
+
+ private:
+  std::string key;
+};
+
+void Plant(const std::string& folder) {
+  for (const char* name : kPlantedNames) {
+    const std::string planted = folder + "\\" + name + ".dll";
+    ASSERT_TRUE(CopyFileA(apptest::FromBuild(PLANTED_DLL).c_str(), planted.c_str(), FALSE))
+        << planted;
+  }
+}
+
+// The planted DLLs that were loaded: each leaves "<name>.dll.loaded".
+std::vector<std::string> Loaded(const std::string& folder) {
+  std::vector<std::string> loaded;
+  for (const std::string& name : testfs::List(folder)) {
+    const std::string suffix = ".loaded";
+    if (name.size() > suffix.size() &&
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+      loaded.push_back(name);
+  }
+  return loaded;
+}
+
+// The control: a program without the restriction does load what is planted beside it, so a
+// marker can appear and the installer's test can fail.
+TEST(PlantedDlls, AreLoadedByAProgramWithoutTheRestriction) {
+  testfs::TempDir folder{"probe"};
+  const std::string probe = folder / "probe.exe";
+  ASSERT_TRUE(CopyFileA(apptest::FromBuild(DLL_PROBE_EXE).c_str(), probe.c_str(), FALSE));
+  Plant(folder.Path());
+  {
+    NativeFirst overrides("probe.exe");
+    apptest::Process process(probe, "load uxtheme.dll dwmapi.dll comctl32.dll");
+    ASSERT_TRUE(process.started);
+    ASSERT_TRUE(process.Ended());
+  }
+  EXPECT_EQ(
+      Loaded(folder.Path()),
+      (std::vector<std::string>{"comctl32.dll.loaded", "dwmapi.dll.loaded", "uxtheme.dll.loaded"}));
+}
+
+// The installer's own restriction, called first, keeps the same loads in System32.
+TEST(PlantedDlls, AreNotLoadedAfterTheRestriction) {
+  testfs::TempDir folder{"probe"};
+  const std::string probe = folder / "probe.exe";
+  ASSERT_TRUE(CopyFileA(apptest::FromBuild(DLL_PROBE_EXE).c_str(), probe.c_str(), FALSE));
+  Plant(folder.Path());
+  {
+    NativeFirst overrides("probe.exe");
+    apptest::Process process(probe, "restrict load uxtheme.dll dwmapi.dll comctl32.dll");
+    ASSERT_TRUE(process.started);
+    ASSERT_TRUE(process.Ended());
+  }
+  EXPECT_TRUE(Loaded(folder.Path()).empty());
+}
+
+// A whole installation with every name planted beside SetUp.exe loads none of them.
+TEST(PlantedDlls, AreNeverLoadedByTheInstaller) {
+  apptest::InstallerBeside setup;
+  Plant(setup.folder.Path());
+  NativeFirst overrides("SetUp.exe");
+  apptest::Process installer(setup.exe);
+  ASSERT_TRUE(installer.started);
+  testui::BoxAnswerer boxes({}, installer.Id());
+  HWND dialog = installer.Dialog();
+  ASSERT_NE(dialog, nullptr);
+  setup.PressInstall(dialog);
+  ASSERT_TRUE(boxes.WaitForCount(1, 30000));
+  ASSERT_TRUE(installer.Ended());
+  const auto records = boxes.Records();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].text, apptest::kSuccessText);
+  EXPECT_TRUE(testfs::Exists(setup.product + "\\Quorel2021.ZRX"));
+  EXPECT_TRUE(testfs::Exists(setup.hosts / "2025\\Fonts\\Quorel_HZ.shx"));
+
+  EXPECT_EQ(Loaded(setup.folder.Path()), std::vector<std::string>{});
+}
+
+}  // namespace
