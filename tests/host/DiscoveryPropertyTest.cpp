@@ -467,7 +467,8 @@ class Generator {
   Name VersionName() {
     switch (Below(10)) {
       case 0: {  // a year outside the range, or none
-        static const char* const kOthers[] = {"2019", "2020", "2028", "2030", "202", "2 024", "Beta"};
+        static const char* const kOthers[] = {"2019", "2020",  "2028", "2030",
+                                              "202",  "2 024", "Beta"};
         Name name(Pick(kOthers));
         if (Chance(30)) name.Add(kTrail5C);
         return name;
@@ -556,7 +557,8 @@ class Generator {
   }
 
   Value LocationValue() {
-    static const char* const kNames[] = {"Location", "Location", "Location", "LOCATION", "location"};
+    static const char* const kNames[] = {"Location", "Location", "Location", "LOCATION",
+                                         "location"};
     Value value;
     value.name = Pick(kNames);
     value.type = Chance(40) ? REG_SZ : Pick(kTypes);
@@ -897,12 +899,13 @@ class DiscoveryProperty : public hosttest::HostKeysTest {
     const Tally tally = CheckSeeds(first, last, Model());
     const double seconds = static_cast<double>(GetTickCount64() - start) / 1000;
     const Kinds& kinds = tally.kinds;
-    std::printf("seeds %u..%u: %d trees, %d keys (deepest %d levels), %d values, %d entries "
-                "expected; %d names over 255 bytes, %d of 255, %d locked keys, %d Locations of "
-                "519..521 bytes, %d value types; %.1f s\n",
-                first, last, tally.trees, tally.nodes, tally.deepest, tally.values, tally.entries,
-                kinds.unreadableNames, kinds.longestReadable, kinds.locked, kinds.atBufferSize,
-                static_cast<int>(kinds.types.size()), seconds);
+    std::printf(
+        "seeds %u..%u: %d trees, %d keys (deepest %d levels), %d values, %d entries "
+        "expected; %d names over 255 bytes, %d of 255, %d locked keys, %d Locations of "
+        "519..521 bytes, %d value types; %.1f s\n",
+        first, last, tally.trees, tally.nodes, tally.deepest, tally.values, tally.entries,
+        kinds.unreadableNames, kinds.longestReadable, kinds.locked, kinds.atBufferSize,
+        static_cast<int>(kinds.types.size()), seconds);
     EXPECT_EQ(tally.mismatches, 0) << tally.report;
   }
 };
@@ -913,8 +916,8 @@ TEST_F(DiscoveryProperty, ModelOrderIsTheRegistrysEnumerationOrder) {
   Node vendor;
   Node key;
   key.name = Name("ZWCAD");
-  const char* const ascii[] = {"b", "A", "aB", "ab c", "Z", "1", "-", " x", "x ", "aa", "a(", "a.",
-                               "2024", "2024 SP1", "2024.1", "(x64)"};
+  const char* const ascii[] = {"b",  "A",  "aB", "ab c", "Z",    "1",        "-",      " x",
+                               "x ", "aa", "a(", "a.",   "2024", "2024 SP1", "2024.1", "(x64)"};
   for (const char* text : ascii) {
     Node child;
     child.name = Name(text);
@@ -968,9 +971,17 @@ TEST_F(DiscoveryProperty, PlantedFaultIsFoundAndShrunkToItsSmallestTree) {
 }
 
 // 800 trees in four CTest entries.
-TEST_F(DiscoveryProperty, Seeds0To199) { CheckRange(0, 199); }
-TEST_F(DiscoveryProperty, Seeds200To399) { CheckRange(200, 399); }
-TEST_F(DiscoveryProperty, Seeds400To599) { CheckRange(400, 599); }
-TEST_F(DiscoveryProperty, Seeds600To799) { CheckRange(600, 799); }
+TEST_F(DiscoveryProperty, Seeds0To199) {
+  CheckRange(0, 199);
+}
+TEST_F(DiscoveryProperty, Seeds200To399) {
+  CheckRange(200, 399);
+}
+TEST_F(DiscoveryProperty, Seeds400To599) {
+  CheckRange(400, 599);
+}
+TEST_F(DiscoveryProperty, Seeds600To799) {
+  CheckRange(600, 799);
+}
 
 }  // namespace
