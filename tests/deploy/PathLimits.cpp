@@ -206,10 +206,21 @@ std::vector<std::string> Differences(const DriveListing& before, const DriveList
 std::string UnexpectedChanges(const DriveListing& before, const DriveListing& after,
                               const std::set<std::wstring>& created, const std::string& root) {
   const std::wstring prefix = Upper(Wide(root));
+  // Below the root, a long path by its first folder and its last three names.
   const auto shown = [&](const std::wstring& path) {
-    return path.compare(0, prefix.size(), prefix) == 0
-               ? "<root>" + Narrow(path.substr(prefix.size()))
-               : Narrow(path);
+    if (path.compare(0, prefix.size(), prefix) != 0) return Narrow(path);
+    const std::wstring rest = path.substr(prefix.size());
+    std::vector<std::wstring> names;
+    for (std::size_t start = 1, end; start <= rest.size(); start = end + 1) {
+      end = rest.find(L'\\', start);
+      if (end == std::wstring::npos) end = rest.size();
+      names.push_back(rest.substr(start, end - start));
+    }
+    if (names.size() <= 5) return "<root>" + Narrow(rest);
+    std::string text =
+        "<root>\\" + Narrow(names[0]) + "\\(" + std::to_string(names.size() - 4) + " folders)";
+    for (std::size_t i = names.size() - 3; i < names.size(); ++i) text += "\\" + Narrow(names[i]);
+    return text + " [" + std::to_string(Narrow(path).size()) + " bytes]";
   };
   std::string report;
   for (const auto& [path, stamp] : after) {
