@@ -186,6 +186,15 @@ INT_PTR RunWithDriver(const std::function<INT_PTR()>& runModal,
       script(dialog);
       if (!WaitUntil([&] { return finished.load(); }, 1000) && IsWindow(dialog))
         PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+      // A script that gave up may have left a box or the browser open over a disabled dialog:
+      // cancel those too, so that a failure never hangs until the test's timeout.
+      while (!WaitUntil([&] { return finished.load(); }, 2000)) {
+        for (HWND window : TopLevelWindows(0)) {
+          if (window != dialog && GetWindow(window, GW_OWNER) == dialog)
+            PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        }
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+      }
     }
   });
   const INT_PTR result = runModal();
