@@ -1,0 +1,379 @@
+// Hostile packages and destinations, and a user who clicks while a prompt is open: the whole
+// installation runs in this process behind the real setup dialog, every box answered for real.
+#include <windows.h>
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "framework/Text.h"
+#include "res/resource.h"
+#include "tests/deploy/DeployTesting.h"
+#include "tests/support/Boxes.h"
+#include "tests/support/Files.h"
+#include "tests/support/Registry.h"
+#include "ui/Dlg_Setup.h"
+
+namespace {
+
+using testui::BoxAnswerer;
+using testui::BoxRecord;
+using testui::WaitUntil;
+using Names = std::vector<std::string>;
+
+const char kHostKey[] = "SOFTWARE\\ZWSOFT\\ZWCAD\\2022\\zh-CN";
+const char kAppKey[] = "SOFTWARE\\ZWSOFT\\ZWCAD\\2022\\zh-CN\\Applications\\Quorel2022";
+const char kSuccessText[] = "安装完成，重启CAD即可使用 !";
+const char kCopyFailed[] =
+    "拷贝文件 %s 失败，可能原因如下：\n\n1、CAD未关闭\n\n2、系统权限未开放，请以管理者权限登陆系统";
+
+// What the run sends to the progress bar, and the Install / Cancel commands the dialog receives.
+std::atomic<int> theSteps{0};
+std::atomic<int> theCommands{0};
+WNDPROC theProgressProc = nullptr;
+WNDPROC theDialogProc = nullptr;
+
+LRESULT CALLBACK CountingProgress(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == PBM_STEPIT) ++theSteps;
+  return CallWindowProcA(theProgressProc, window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK CountingDialog(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED &&
+      (LOWORD(wParam) == IDC_INSTALL || LOWORD(wParam) == IDCANCEL))
+    ++theCommands;
+  return CallWindowProcA(theDialogProc, window, message, wParam, lParam);
+}
+
+std::wstring Wide(const std::string& text) {
+  std::wstring wide(text.size() + 1, L'\0');
+  wide.resize(
+      MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), static_cast<int>(wide.size())) -
+      1);
+  return wide;
+}
+
+// Files whose full path is longer than the narrow calls take: written and removed through the
+// "\\?\" form, which has no such limit.
+void WriteLongFile(const std::string& path, const std::string& contents) {
+  HANDLE file = CreateFileW((L"\\\\?\\" + Wide(path)).c_str(), GENERIC_WRITE, 0, nullptr,
+                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
+  DWORD written = 0;
+  WriteFile(file, contents.data(), static_cast<DWORD>(contents.size()), &written, nullptr);
+  CloseHandle(file);
+}
+struct LongFileRemover {
+  std::vector<std::string> paths;
+  ~LongFileRemover() {
+    for (const std::string& path : paths) DeleteFileW((L"\\\\?\\" + Wide(path)).c_str());
+  }
+};
+
+// Real mouse input, as the user gives it: a move to a point of the screen, then a left click once
+// the pointer is there (Wine moves the X pointer too and reports that move back late; a click sent
+// before it would be split by it, its button-up landing elsewhere).
+void ClickAt(POINT point) {
+  INPUT inputs[3] = {};
+  for (INPUT& input : inputs) {
+    input.type = INPUT_MOUSE;
+    input.mi.dx = point.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = point.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+  }
+  inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
+  inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
+  SendInput(1, inputs, sizeof(INPUT));
+  WaitUntil([&] {
+    POINT at{};
+    return GetCursorPos(&at) && at.x == point.x && at.y == point.y;
+  });
+  SendInput(2, inputs + 1, sizeof(INPUT));
+}
+POINT CentreOf(HWND window) {
+  RECT rect{};
+  GetWindowRect(window, &rect);
+  return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
+// Clicks until `done` holds, a few times at most, in case a click is lost on a busy screen (a
+// second click where the first took effect lands on no window of this test).
+bool ClickUntil(POINT point, const std::function<bool()>& done) {
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    ClickAt(point);
+    if (WaitUntil(done, 5000)) return true;
+  }
+  return false;
+}
+// Tests share one screen: keep a window above the others' while real input goes to it.
+void KeepOnTop(HWND window) {
+  SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+// A package beside the installer, one host (2022) with a Fonts folder, a destination, and the
+// real dialog run modally with a driver.
+class Hostile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    theSteps = 0;
+    theCommands = 0;
+    testfs::MakeDir(host / "Fonts");
+    testreg::SetString(kHostKey, "Location", host.Path());
+    theHostRegistry = HostRegistry();
+    theHostRegistry.DiscoverHosts();
+    ASSERT_EQ(theHostRegistry.locations[1].size(), 1u);
+    dialog.destinationPath = target.Path();
+  }
+
+  // Runs the dialog; `press` presses Install (a posted click unless told otherwise) once the
+  // counters are in place, then the driver waits for the dialog to end.
+  INT_PTR Run(const std::function<void(HWND)>& press = nullptr) {
+    return testui::RunWithDriver(
+        [&] { return dialog.DoModal(); },
+        [&](HWND window) {
+          HWND progress = GetDlgItem(window, IDC_PROGRESS);
+          theProgressProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+              progress, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountingProgress)));
+          theDialogProc = reinterpret_cast<WNDPROC>(
+              SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountingDialog)));
+          if (press)
+            press(window);
+          else
+            testui::Click(window, IDC_INSTALL);
+          EXPECT_TRUE(WaitUntil([&] { return !IsWindow(window); }, 60000));
+        },
+        30000);
+  }
+
+  // A real click on Install (once the dialog is the active window), repeated only if it was lost.
+  void PressInstallWithTheMouse(HWND window) {
+    KeepOnTop(window);
+    ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == window; }));
+    ASSERT_TRUE(ClickUntil(CentreOf(GetDlgItem(window, IDC_INSTALL)),
+                           [&] { return !boxes.Records().empty(); }));
+  }
+
+  std::string CopyFailedText(const std::string& name) const {
+    return framework::FormatText(kCopyFailed, (product + "\\" + name).c_str());
+  }
+  void WritePackage(const Names& names) const {
+    for (const std::string& name : names) testfs::WriteFile(package.data + "\\" + name, name);
+  }
+
+  testreg::CleanHostKeys clean;
+  deploytest::PackageBeside package{"hostile"};
+  testfs::TempDir host{"host"};
+  testfs::TempDir target{"dest"};
+  const std::string product = target / "Zantrel";
+  Dlg_Setup dialog;
+  BoxAnswerer boxes;
+};
+
+// Only the first 101 listing entries are looked at ("." and ".." among them), however many
+// follow: 99 files copied, 101 steps for the package, 1 for the missing library, 3 for the stages.
+// (Listings come back sorted here, so the first 99 files are known.)
+TEST_F(Hostile, PackageOfTenThousandEntriesIsCutAfterTheFirst101) {
+  Names all;
+  for (int i = 0; i < 10000; ++i) {
+    char name[16];
+    std::snprintf(name, sizeof(name), "f%05d.txt", i);
+    all.push_back(name);
+  }
+  WritePackage(all);
+  EXPECT_EQ(Run(), IDOK);
+  Names copied(all.begin(), all.begin() + 99);
+  // The library's folder is made whether the package has a library or not.
+  copied.insert(copied.begin(), "Quorel扩展绘图库");
+  EXPECT_EQ(testfs::List(product), copied);
+  EXPECT_EQ(theSteps, 101 + 1 + 3);
+  const auto records = boxes.Records();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].text, kSuccessText);
+}
+
+// A name of 255 characters fits a listing entry, but no path built from it fits the narrow calls:
+// every copy of it fails with the whole destination in the prompt, Retry keeps failing without
+// harm, Ignore goes on; the library copy skips it silently. Nothing lands under a cut name.
+TEST_F(Hostile, NamesOf255CharactersAreReportedWholeAndNeverCutShort) {
+  const std::string longName = std::string(251, 'n') + ".txt";
+  LongFileRemover remover;
+  WritePackage({"a.txt", "z.txt"});
+  testfs::MakeDir(package.data + "\\Quorel扩展绘图库");
+  testfs::WriteFile(package.data + "\\Quorel扩展绘图库\\b.dwg", "b");
+  for (const std::string& folder : {package.data, package.data + "\\Quorel扩展绘图库"}) {
+    remover.paths.push_back(folder + "\\" + longName);
+    WriteLongFile(folder + "\\" + longName, "long");
+  }
+  // Also whatever an installer that cut the name would have written.
+  remover.paths.push_back(product + "\\" + longName);
+  remover.paths.push_back(product + "\\Quorel扩展绘图库\\" + longName);
+
+  boxes.Answer({IDRETRY, IDRETRY, IDIGNORE});
+  EXPECT_EQ(Run(), IDOK);
+  const auto records = boxes.Records();
+  ASSERT_EQ(records.size(), 4u);
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(records[i].text, CopyFailedText(longName)) << i;
+    EXPECT_EQ(records[i].buttons, testui::ButtonsOf(MB_ABORTRETRYIGNORE));
+    EXPECT_FALSE(records[i].ownerEnabled);
+  }
+  EXPECT_EQ(records[3].text, kSuccessText);
+  EXPECT_EQ(testfs::List(product), (Names{"Quorel扩展绘图库", "a.txt", "z.txt"}));
+  EXPECT_EQ(testfs::List(product + "\\Quorel扩展绘图库"), Names{"b.dwg"});
+  EXPECT_TRUE(testreg::KeyExists(kAppKey));
+}
+
+// A destination file held open without sharing (the host still running) fails every Retry and
+// stays as it was; Ignore goes on with the rest, Abort ends the installation with nothing
+// registered.
+TEST_F(Hostile, LockedDestinationFailsEveryRetryUntilIgnored) {
+  WritePackage({"a.txt", "b.txt", "c.txt"});
+  testfs::MakeDir(product);
+  testfs::WriteFile(product + "\\b.txt", "old");
+  testfs::HeldOpen held(product + "\\b.txt");
+  ASSERT_TRUE(held.Held());
+  boxes.Answer({IDRETRY, IDRETRY, IDRETRY, IDIGNORE});
+  EXPECT_EQ(Run(), IDOK);
+  held.Release();
+  const auto records = boxes.Records();
+  ASSERT_EQ(records.size(), 5u);
+  for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(records[i].text, CopyFailedText("b.txt")) << i;
+  EXPECT_EQ(records[4].text, kSuccessText);
+  EXPECT_EQ(testfs::ReadFile(product + "\\b.txt"), "old");
+  EXPECT_EQ(testfs::ReadFile(product + "\\c.txt"), "c.txt");
+  EXPECT_TRUE(testreg::KeyExists(kAppKey));
+}
+
+TEST_F(Hostile, LockedDestinationStillLetsTheUserAbortAfterRetries) {
+  WritePackage({"a.txt", "b.txt", "c.txt"});
+  testfs::MakeDir(product);
+  testfs::WriteFile(product + "\\b.txt", "old");
+  testfs::HeldOpen held(product + "\\b.txt");
+  boxes.Answer({IDRETRY, IDRETRY, IDABORT});
+  EXPECT_EQ(Run(), IDCANCEL);
+  held.Release();
+  EXPECT_EQ(boxes.Records().size(), 3u);
+  EXPECT_EQ(testfs::List(product), (Names{"a.txt", "b.txt"}));
+  EXPECT_EQ(testfs::ReadFile(product + "\\b.txt"), "old");
+  EXPECT_FALSE(testreg::KeyExists(kAppKey));
+}
+
+// A read-only destination is replaced (its bit is cleared first) and left writable.
+TEST_F(Hostile, ReadOnlyDestinationIsReplacedAndLeftWritable) {
+  WritePackage({"a.txt", "b.txt"});
+  testfs::MakeDir(product);
+  testfs::WriteFile(product + "\\b.txt", "old");
+  SetFileAttributesA((product + "\\b.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(Run(), IDOK);
+  ASSERT_EQ(boxes.Records().size(), 1u);
+  EXPECT_EQ(testfs::ReadFile(product + "\\b.txt"), "b.txt");
+  EXPECT_FALSE(testfs::Attributes(product + "\\b.txt") & FILE_ATTRIBUTE_READONLY);
+}
+
+// Whether this platform refuses to copy onto a hidden file (Windows does, with access denied;
+// Wine replaces it).
+bool CopyOntoHiddenFails(const std::string& folder) {
+  testfs::WriteFile(folder + "\\probe-from", "new");
+  testfs::WriteFile(folder + "\\probe-to", "old");
+  SetFileAttributesA((folder + "\\probe-to").c_str(), FILE_ATTRIBUTE_HIDDEN);
+  const bool fails =
+      !CopyFileA((folder + "\\probe-from").c_str(), (folder + "\\probe-to").c_str(), FALSE);
+  testfs::RemoveTree(folder + "\\probe-from");
+  testfs::RemoveTree(folder + "\\probe-to");
+  return fails;
+}
+
+// A hidden destination: where the platform refuses the copy, only the read-only bit is cleared, so
+// every Retry fails and the user must still be able to Ignore it; where it allows it, the file is
+// replaced without a prompt.
+TEST_F(Hostile, HiddenDestinationIsReplacedOrCanBeIgnored) {
+  const bool refused = CopyOntoHiddenFails(target.Path());
+  WritePackage({"a.txt", "b.txt", "c.txt"});
+  testfs::MakeDir(product);
+  testfs::WriteFile(product + "\\b.txt", "old");
+  SetFileAttributesA((product + "\\b.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
+  boxes.Answer({IDRETRY, IDRETRY, IDIGNORE});
+  EXPECT_EQ(Run(), IDOK);
+  const auto records = boxes.Records();
+  ASSERT_EQ(records.size(), refused ? 4u : 1u);
+  for (std::size_t i = 0; i + 1 < records.size(); ++i)
+    EXPECT_EQ(records[i].text, CopyFailedText("b.txt")) << i;
+  EXPECT_EQ(records.back().text, kSuccessText);
+  EXPECT_EQ(testfs::ReadFile(product + "\\b.txt"), refused ? "old" : "b.txt");
+  EXPECT_EQ(testfs::ReadFile(product + "\\c.txt"), "c.txt");
+}
+
+// Real clicks on Install and Cancel while a box is open reach nothing: the box's owner, the
+// dialog, is disabled. A real click on the box's own button follows them, so once the box has
+// taken it the two clicks before it have been handled too.
+void ClickDialogButtonsThenBox(HWND box, int boxButton) {
+  HWND dialog = testui::FindSetupDialog();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_FALSE(IsWindowEnabled(dialog));
+  // The box away from the dialog's buttons, both above every other window.
+  SetWindowPos(box, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+  KeepOnTop(dialog);
+  KeepOnTop(box);
+  // A click that changes the active window midway is lost on its way to a button: start once the
+  // box is the active window, as it is for the user.
+  ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == box; }));
+  RECT boxRect{};
+  GetWindowRect(box, &boxRect);
+  for (int id : {IDC_INSTALL, IDCANCEL}) {
+    const POINT point = CentreOf(GetDlgItem(dialog, id));
+    ASSERT_FALSE(PtInRect(&boxRect, point)) << "the box covers button " << id;
+    ClickAt(point);
+  }
+  ASSERT_TRUE(ClickUntil(CentreOf(GetDlgItem(box, boxButton)), [&] { return !IsWindow(box); }));
+}
+
+TEST_F(Hostile, ClicksOnTheDialogDuringTheCopyPromptDoNothing) {
+  WritePackage({"a.txt", "b.txt", "c.txt"});
+  testfs::MakeDir(product);
+  testfs::HeldOpen held(product + "\\b.txt");
+  bool visibleAfterClicks = false;
+  int commandsAfterClicks = -1;
+  boxes.OnBox([&](const BoxRecord& box, HWND window) {
+    if (box.buttons != testui::ButtonsOf(MB_ABORTRETRYIGNORE)) return;
+    if (boxes.Records().size() == 1) {
+      ClickDialogButtonsThenBox(window, IDRETRY);
+    } else {
+      // The first box took the Retry click, so the clicks on the dialog were handled before it.
+      HWND dialog = testui::FindSetupDialog();
+      visibleAfterClicks = dialog && IsWindowVisible(dialog);
+      commandsAfterClicks = theCommands;
+    }
+  });
+  // The first box is answered by the real click on Retry; the second by Ignore.
+  boxes.Answer({IDRETRY, IDIGNORE});
+  // Install itself is pressed with a real click too: the clicks do reach the dialog when no box
+  // is open.
+  EXPECT_EQ(Run([&](HWND window) { PressInstallWithTheMouse(window); }), IDOK);
+  held.Release();
+  const auto records = boxes.Records();
+  ASSERT_EQ(records.size(), 3u);
+  EXPECT_EQ(records[0].text, CopyFailedText("b.txt"));
+  EXPECT_EQ(records[1].text, CopyFailedText("b.txt"));
+  EXPECT_FALSE(records[0].ownerEnabled);
+  EXPECT_EQ(records[2].text, kSuccessText);
+  EXPECT_TRUE(visibleAfterClicks);
+  EXPECT_EQ(commandsAfterClicks, 1);  // the first press of Install only
+  EXPECT_EQ(theCommands, 1);
+  EXPECT_EQ(testfs::ReadFile(product + "\\c.txt"), "c.txt");
+}
+
+TEST_F(Hostile, ClicksOnTheDialogDuringTheMissingPackageBoxDoNothing) {
+  testfs::RemoveTree(package.data);
+  boxes.OnBox([&](const BoxRecord&, HWND window) { ClickDialogButtonsThenBox(window, IDOK); });
+  EXPECT_EQ(Run([&](HWND window) { PressInstallWithTheMouse(window); }), IDCANCEL);
+  const auto records = boxes.Records();
+  ASSERT_EQ(records.size(), 1u);
+  deploytest::ExpectNoPackageBox(records[0]);
+  EXPECT_FALSE(records[0].ownerEnabled);
+  EXPECT_EQ(theCommands, 1);
+  EXPECT_FALSE(testreg::KeyExists(kAppKey));
+}
+
+}  // namespace
