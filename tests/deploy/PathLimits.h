@@ -116,7 +116,7 @@ Expected ExpectInstallation(const TwinRoot& twins, const std::string& packageFol
                             const std::string& commandFolder, const std::string& installFolder,
                             const std::vector<std::string>& hostFolders);
 
-// The copy prompt for `destination`, as Part 3.3 words it.
+// The copy prompt for `destination`, word for word.
 std::string CopyPromptText(const std::string& destination);
 
 // A byte length, and how it stands to the 260-byte buffer.

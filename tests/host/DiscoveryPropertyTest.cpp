@@ -1,7 +1,7 @@
 // Discovery against any registry: seeded random trees below HKLM\SOFTWARE\ZWSOFT, written into the
 // test prefix's real registry, searched by a fresh HostRegistry and compared with a model of the
-// rules written here from their description (Part 2.1 and the sound behaviours of issue 2), not by
-// calling product code. A mismatch prints the seed and the smallest tree that still shows it.
+// rules written here from their description (including the skipped unreadable names, unopenable
+// keys and overlong values), not by calling product code. A mismatch prints the seed and the smallest tree that still shows it.
 #include <gtest/gtest.h>
 #include <windows.h>
 
