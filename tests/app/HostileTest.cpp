@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
