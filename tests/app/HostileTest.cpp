@@ -74,26 +74,6 @@ struct LongFileRemover {
   }
 };
 
-// Real mouse input, as the user gives it: a move to a point of the screen, then a left click once
-// the pointer is there (Wine moves the X pointer too and reports that move back late; a click sent
-// before it would be split by it, its button-up landing elsewhere).
-void ClickAt(POINT point) {
-  INPUT inputs[3] = {};
-  for (INPUT& input : inputs) {
-    input.type = INPUT_MOUSE;
-    input.mi.dx = point.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
-    input.mi.dy = point.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
-  }
-  inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
-  inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
-  SendInput(1, inputs, sizeof(INPUT));
-  WaitUntil([&] {
-    POINT at{};
-    return GetCursorPos(&at) && at.x == point.x && at.y == point.y;
-  });
-  SendInput(2, inputs + 1, sizeof(INPUT));
-}
 POINT CentreOf(HWND window) {
   RECT rect{};
   GetWindowRect(window, &rect);
@@ -103,14 +83,10 @@ POINT CentreOf(HWND window) {
 // second click where the first took effect lands on no window of this test).
 bool ClickUntil(POINT point, const std::function<bool()>& done) {
   for (int attempt = 0; attempt < 3; ++attempt) {
-    ClickAt(point);
+    testui::ClickAt(point);
     if (WaitUntil(done, 5000)) return true;
   }
   return false;
-}
-// Tests share one screen: keep a window above the others' while real input goes to it.
-void KeepOnTop(HWND window) {
-  SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 // A package beside the installer, one host (2022) with a Fonts folder, a destination, and the
@@ -150,7 +126,7 @@ class Hostile : public ::testing::Test {
 
   // A real click on Install (once the dialog is the active window), repeated only if it was lost.
   void PressInstallWithTheMouse(HWND window) {
-    KeepOnTop(window);
+    testui::KeepOnTop(window);
     ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == window; }));
     ASSERT_TRUE(ClickUntil(CentreOf(GetDlgItem(window, IDC_INSTALL)),
                            [&] { return !boxes.Records().empty(); }));
@@ -315,8 +291,8 @@ void ClickDialogButtonsThenBox(HWND box, int boxButton) {
   EXPECT_FALSE(IsWindowEnabled(dialog));
   // The box away from the dialog's buttons, both above every other window.
   SetWindowPos(box, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
-  KeepOnTop(dialog);
-  KeepOnTop(box);
+  testui::KeepOnTop(dialog);
+  testui::KeepOnTop(box);
   // A click that changes the active window midway is lost on its way to a button: start once the
   // box is the active window, as it is for the user.
   ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == box; }));
@@ -325,7 +301,7 @@ void ClickDialogButtonsThenBox(HWND box, int boxButton) {
   for (int id : {IDC_INSTALL, IDCANCEL}) {
     const POINT point = CentreOf(GetDlgItem(dialog, id));
     ASSERT_FALSE(PtInRect(&boxRect, point)) << "the box covers button " << id;
-    ClickAt(point);
+    testui::ClickAt(point);
   }
   ASSERT_TRUE(ClickUntil(CentreOf(GetDlgItem(box, boxButton)), [&] { return !IsWindow(box); }));
 }

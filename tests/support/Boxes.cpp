@@ -207,6 +207,28 @@ void Click(HWND dialog, int id) {
   PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
 }
 
+void ClickAt(POINT point) {
+  INPUT inputs[3] = {};
+  for (INPUT& input : inputs) {
+    input.type = INPUT_MOUSE;
+    input.mi.dx = point.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = point.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+  }
+  inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
+  inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
+  SendInput(1, inputs, sizeof(INPUT));
+  WaitUntil([&] {
+    POINT at{};
+    return GetCursorPos(&at) && at.x == point.x && at.y == point.y;
+  });
+  SendInput(2, inputs + 1, sizeof(INPUT));
+}
+
+void KeepOnTop(HWND window) {
+  SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
 std::string ItemText(HWND dialog, int id) {
   return TextOf(GetDlgItem(dialog, id));
 }

@@ -72,6 +72,12 @@ INT_PTR RunWithDriver(const std::function<INT_PTR()>& runModal,
 // Clicks a button as the user does (a posted BM_CLICK, so that the driver is not blocked while the
 // handler runs its own message boxes).
 void Click(HWND dialog, int id);
+// Real mouse input: moves the pointer to a screen point, then clicks once it is there (Wine moves
+// the X pointer too and reports that move back late; a click sent before would be split by it).
+void ClickAt(POINT point);
+// Tests share one screen: keeps a window above the others' while real input goes to it or its
+// pixels are read.
+void KeepOnTop(HWND window);
 std::string ItemText(HWND dialog, int id);
 bool ItemEnabled(HWND dialog, int id);
 bool ItemVisible(HWND dialog, int id);

@@ -23,28 +23,12 @@ void Install(int year, const std::string& folder) {
   theHostRegistry.keyPaths[year - kFirstHostYear].push_back("SOFTWARE\\ZWSOFT\\ZWCAD\\x\\");
 }
 
-// Tests run side by side on one screen: keep this dialog above the others' windows while real
-// input goes to it or its pixels are read.
-void KeepOnTop(HWND dialog) {
-  SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
-}
-
 void MouseClick(HWND control) {
-  KeepOnTop(GetAncestor(control, GA_ROOT));
+  testui::KeepOnTop(GetAncestor(control, GA_ROOT));
   RECT rect{};
   GetWindowRect(control, &rect);
   // A box's text half is part of the box, so aim a little right of its check mark.
-  const LONG x = rect.left + 20, y = (rect.top + rect.bottom) / 2;
-  INPUT clicks[3] = {};
-  for (INPUT& input : clicks) {
-    input.type = INPUT_MOUSE;
-    input.mi.dx = x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
-    input.mi.dy = y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
-  }
-  clicks[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-  clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
-  clicks[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
-  SendInput(3, clicks, sizeof(INPUT));
+  testui::ClickAt(POINT{rect.left + 20, (rect.top + rect.bottom) / 2});
 }
 
 INT_PTR RunSetup(const std::function<void(HWND)>& script) {
@@ -188,7 +172,7 @@ std::size_t CountColour(const std::vector<COLORREF>& pixels, COLORREF colour) {
 TEST(SetupDialog, PaintsLightBlueWithDarkGreenTitles) {
   Install(2021, "C:\\A");
   RunSetup([](HWND dialog) {
-    KeepOnTop(dialog);
+    testui::KeepOnTop(dialog);
     SetForegroundWindow(dialog);
     RedrawWindow(dialog, nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
