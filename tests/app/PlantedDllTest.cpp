@@ -77,26 +77,6 @@ std::vector<std::string> Loaded(const std::string& folder) {
   return loaded;
 }
 
-// The shell's folder browser owned by `owner` (a window with a tree of folders), or nullptr.
-HWND FindBrowser(HWND owner) {
-  struct Search {
-    HWND owner;
-    HWND found;
-  } search{owner, nullptr};
-  EnumWindows(
-      [](HWND window, LPARAM data) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(data);
-        if (GetWindow(window, GW_OWNER) == s->owner && IsWindowVisible(window) &&
-            FindWindowExA(window, nullptr, "SysTreeView32", nullptr)) {
-          s->found = window;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
 // The control: a program without the restriction does load what is planted beside it, so a
 // marker can appear and the installer's test can fail.
 TEST(PlantedDlls, AreLoadedByAProgramWithoutTheRestriction) {
@@ -143,7 +123,7 @@ TEST(PlantedDlls, AreNeverLoadedByTheInstaller) {
   // The folder browser first: the shell and COM load the most at run time.
   testui::Click(dialog, IDC_BROWSE);
   HWND browser = nullptr;
-  ASSERT_TRUE(WaitUntil([&] { return (browser = FindBrowser(dialog)) != nullptr; }, 30000));
+  ASSERT_TRUE(WaitUntil([&] { return (browser = testui::FindBrowser(dialog)) != nullptr; }, 30000));
   PostMessageA(browser, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
   ASSERT_TRUE(WaitUntil([&] { return !IsWindow(browser) && IsWindowEnabled(dialog); }));
   setup.PressInstall(dialog);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "res/resource.h"
+#include "tests/app/AppTesting.h"
 #include "tests/support/Boxes.h"
 #include "tests/support/Files.h"
 #include "tests/support/Registry.h"
@@ -13,68 +14,18 @@ namespace {
 
 using testui::WaitUntil;
 
-const char kHostKey[] = "SOFTWARE\\ZWSOFT\\ZWCAD\\2022\\zh-CN";
-const char kHost2025Key[] = "SOFTWARE\\ZWSOFT\\MEP\\2025\\zh-CN";
-
-class Installer {
- public:
-  explicit Installer(const std::string& exe) {
-    STARTUPINFOA startup{};
-    startup.cb = sizeof(startup);
-    std::string command = "\"" + exe + "\"";
-    started = CreateProcessA(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                             nullptr, &startup, &info) != FALSE;
-  }
-  ~Installer() {
-    if (!started) return;
-    if (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(info.hProcess, 1);
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
-  }
-  HWND Dialog() {
-    HWND dialog = nullptr;
-    WaitUntil([&] { return (dialog = testui::FindSetupDialog(info.dwProcessId)) != nullptr; },
-              30000);
-    return dialog;
-  }
-  bool Ended(DWORD timeoutMs = 30000) {
-    return WaitForSingleObject(info.hProcess, timeoutMs) == WAIT_OBJECT_0;
-  }
-  bool started = false;
-  PROCESS_INFORMATION info{};
-};
+const char* const kHostKey = apptest::kHost2022Key;
+const char* const kHost2025Key = apptest::kHost2025Key;
 
 class WholeProgram : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(CopyFileA(SetupExe().c_str(), exe.c_str(), FALSE)) << SetupExe();
-    testfs::MakeDir(data);
-    for (const char* name :
-         {"Quorel2021.ZRX", "Quorel2025.ZRX", "Quorel_EN.shx", "Quorel_HZ.shx", "帮助.chm"})
-      testfs::WriteFile(data + "\\" + name, name);
-    testfs::MakeDir(data + "\\Quorel扩展绘图库");
-    testfs::WriteFile(data + "\\Quorel扩展绘图库\\图块.dwg", "dwg");
-    for (const char* host : {"2022", "2025"}) {
-      testfs::MakeDir(hosts / host);
-      testfs::MakeDir(hosts / (std::string(host) + "\\Fonts"));
-    }
-    testreg::SetString(kHostKey, "Location", hosts / "2022");
-    testreg::SetString(kHost2025Key, "Location", hosts / "2025\\");
-  }
-  static std::string SetupExe() {
-    std::string path = std::string("Z:") + SETUP_EXE;
-    for (char& c : path)
-      if (c == '/') c = '\\';
-    return path;
-  }
-
-  testreg::CleanHostKeys clean;
-  testfs::TempDir folder{"whole"};
-  testfs::TempDir hosts{"hosts"};
-  testfs::TempDir target{"target"};
-  const std::string exe = folder / "SetUp.exe";
-  const std::string data = folder / "Data";
+  apptest::InstallerBeside beside;
+  testfs::TempDir& hosts = beside.hosts;
+  testfs::TempDir& target = beside.target;
+  const std::string& exe = beside.exe;
 };
+
+using Installer = apptest::Process;
 
 TEST_F(WholeProgram, InstallsEverythingAndEnds) {
   Installer installer(exe);

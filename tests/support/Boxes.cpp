@@ -97,6 +97,25 @@ bool IsMessageBox(HWND window) {
                      [&](int id) { return GetDlgItem(window, id) != nullptr; });
 }
 
+HWND FindBrowser(HWND owner) {
+  struct Search {
+    HWND owner;
+    HWND found;
+  } search{owner, nullptr};
+  EnumWindows(
+      [](HWND window, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(data);
+        if (GetWindow(window, GW_OWNER) == s->owner && IsWindowVisible(window) &&
+            FindWindowExA(window, nullptr, "SysTreeView32", nullptr)) {
+          s->found = window;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
 HWND FindSetupDialog(DWORD process) {
   for (HWND window : TopLevelWindows(process)) {
     if (ClassOf(window) == "#32770" && GetDlgItem(window, 1022) && GetDlgItem(window, 1037))

@@ -60,6 +60,8 @@ class BoxAnswerer {
 
 // Whether a top-level window of this process is a message box.
 bool IsMessageBox(HWND window);
+// The shell's folder browser owned by `owner` (a window with a tree of folders), or nullptr.
+HWND FindBrowser(HWND owner);
 // The setup dialog (a dialog with the Install button) of a process (0: this one), or nullptr.
 HWND FindSetupDialog(DWORD process = 0);
 

@@ -14,26 +14,6 @@ namespace {
 
 using testui::WaitUntil;
 
-// The shell's folder browser owned by `owner`, or nullptr.
-HWND FindBrowser(HWND owner) {
-  struct Search {
-    HWND owner;
-    HWND found;
-  } search{owner, nullptr};
-  EnumWindows(
-      [](HWND window, LPARAM data) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(data);
-        if (GetWindow(window, GW_OWNER) == s->owner && IsWindowVisible(window) &&
-            FindWindowExA(window, nullptr, "SysTreeView32", nullptr)) {
-          s->found = window;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
 std::string ItemText(HWND tree, HTREEITEM item) {
   char text[MAX_PATH] = {};
   TVITEMA entry{};
@@ -63,7 +43,7 @@ Browse BrowseOnce(HWND dialog, const std::string& expected,
   Browse result;
   testui::Click(dialog, IDC_BROWSE);
   HWND browser = nullptr;
-  if (!WaitUntil([&] { return (browser = FindBrowser(dialog)) != nullptr; })) return result;
+  if (!WaitUntil([&] { return (browser = testui::FindBrowser(dialog)) != nullptr; })) return result;
   HWND tree = FindWindowExA(browser, nullptr, "SysTreeView32", nullptr);
   result.opened = WaitUntil([&] { return Selected(tree) != nullptr; });
   // The browser selects its own default first; the preselection follows it.
