@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchClock.h"
 #include "host/HostRegistry.h"
 
 HostRegistry theHostRegistry;
@@ -21,23 +22,6 @@ const char kRoot[] = "SOFTWARE\\ZWSOFT";
 const char* const kProducts[] = {"ZWCAD", "ZWCADA", "ZWCADM", "MEP"};
 constexpr int kFanout = 8;
 constexpr int kLocationEvery = 10;  // one leaf in this many holds "Location"
-
-double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER counter;
-  QueryPerformanceCounter(&counter);
-  return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const std::size_t n = values.size();
-  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
 
 void Create(const std::string& path) {
   HKEY key = nullptr;

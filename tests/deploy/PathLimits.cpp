@@ -1,5 +1,7 @@
 #include "tests/deploy/PathLimits.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -375,6 +377,14 @@ std::string Lengths(const std::string& what, const std::string& text) {
   return what + " of " + std::to_string(text.size()) + " bytes (" +
          std::to_string(Wide(text).size()) + " characters, " +
          (Fits(text) ? "fits" : "does not fit") + " 260 bytes)";
+}
+
+void ExpectPrompts(std::vector<std::string> shown, const std::vector<std::string>& destinations) {
+  std::vector<std::string> expected;
+  for (const std::string& to : destinations) expected.push_back(CopyPromptText(to));
+  std::sort(shown.begin(), shown.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(shown, expected);
 }
 
 }  // namespace limits

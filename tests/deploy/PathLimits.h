@@ -118,6 +118,8 @@ Expected ExpectInstallation(const TwinRoot& twins, const std::string& packageFol
 
 // The copy prompt for `destination`, word for word.
 std::string CopyPromptText(const std::string& destination);
+// Checks that the prompts shown are exactly one for each destination, in any order.
+void ExpectPrompts(std::vector<std::string> shown, const std::vector<std::string>& destinations);
 
 // A byte length, and how it stands to the 260-byte buffer.
 std::string Lengths(const std::string& what, const std::string& text);

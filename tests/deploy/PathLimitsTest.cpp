@@ -111,12 +111,7 @@ class PathLimits : public testing::Test {
       EXPECT_EQ(box.buttons, testui::ButtonsOf(MB_ABORTRETRYIGNORE)) << box.text;
       prompts.push_back(box.text);
     }
-    std::vector<std::string> expectedPrompts;
-    for (const std::string& to : expected.prompts)
-      expectedPrompts.push_back(limits::CopyPromptText(to));
-    std::sort(prompts.begin(), prompts.end());
-    std::sort(expectedPrompts.begin(), expectedPrompts.end());
-    EXPECT_EQ(prompts, expectedPrompts);
+    limits::ExpectPrompts(prompts, expected.prompts);
 
     // The LOADER is written whole or not at all; then the earlier registration stays.
     DWORD type = 0;

@@ -88,12 +88,7 @@ class InstallPathLimits : public testing::Test {
     EXPECT_EQ(boxes.back().text, kSuccessText);
     std::vector<std::string> prompts;
     for (std::size_t i = 0; i + 1 < boxes.size(); ++i) prompts.push_back(boxes[i].text);
-    std::vector<std::string> expectedPrompts;
-    for (const std::string& to : expected.prompts)
-      expectedPrompts.push_back(limits::CopyPromptText(to));
-    std::sort(prompts.begin(), prompts.end());
-    std::sort(expectedPrompts.begin(), expectedPrompts.end());
-    EXPECT_EQ(prompts, expectedPrompts);
+    limits::ExpectPrompts(prompts, expected.prompts);
 
     DWORD type = 0;
     std::string loader;
