@@ -1,10 +1,14 @@
-// Drives SetUp.exe from outside, as a user does, and times it against a baseline in the same
+// Drives SetUp.exe from outside, as a user does, and times it against baselines in the same
 // Wine session:
-//   bench_driver startup RUNS SETUP_EXE BARE_EXE
-//     launch -> dialog visible, for the installer and for the bare template;
-//   bench_driver install RUNS SETUP_EXE TARGET XCOPY_TARGET
-//     Install click -> success box, against xcopy copying what the installer copied.
-// Prints medians in milliseconds and their ratio.
+//   bench_driver startup RUNS SETUP_EXE BARE_EXE [PEER_EXE...]
+//     launch -> first window, for the installer, the bare template and the peer installers;
+//   bench_driver install RUNS SETUP_EXE TARGET XCOPY_TARGET [PEER_COPY PEER_PACKED PEER_TARGET
+//   TIMES]
+//     Install click -> success box, against xcopy copying what the installer copied and against
+//     the peer installers run silently (their script writes its own start and end to TIMES);
+//   bench_driver once SETUP_EXE TARGET
+//     one installation, left in place (what the peer's package is made of).
+// Prints medians in milliseconds and their ratios.
 #include <windows.h>
 
 #include <algorithm>
@@ -18,9 +22,11 @@
 
 namespace {
 
+enum class Wanted { SetupDialog, OtherDialog, AnyWindow };
+
 struct Search {
   DWORD process;
-  bool wantSetupDialog;
+  Wanted wanted;
   HWND found;
 };
 
@@ -29,19 +35,24 @@ BOOL CALLBACK Visit(HWND window, LPARAM lParam) {
   DWORD owner = 0;
   GetWindowThreadProcessId(window, &owner);
   if (owner != search->process || !IsWindowVisible(window)) return TRUE;
+  if (search->wanted == Wanted::AnyWindow) {
+    search->found = window;
+    return FALSE;
+  }
   char name[16] = {};
   GetClassNameA(window, name, sizeof(name));
   if (std::string(name) != "#32770") return TRUE;
-  if ((GetDlgItem(window, IDC_INSTALL) != nullptr) != search->wantSetupDialog) return TRUE;
+  const bool setupDialog = GetDlgItem(window, IDC_INSTALL) != nullptr;
+  if (setupDialog != (search->wanted == Wanted::SetupDialog)) return TRUE;
   search->found = window;
   return FALSE;
 }
 
-// A visible dialog of `process`: the setup dialog, or else a message box. Polls for 60 s at most.
-HWND WaitForWindow(DWORD process, bool setupDialog) {
+// A visible window of `process`. Polls for 60 s at most.
+HWND WaitForWindow(DWORD process, Wanted wanted) {
   const double deadline = Now() + 60000;
   while (Now() < deadline) {
-    Search search{process, setupDialog, nullptr};
+    Search search{process, wanted, nullptr};
     EnumWindows(Visit, reinterpret_cast<LPARAM>(&search));
     if (search.found) return search.found;
     Sleep(1);
@@ -80,14 +91,17 @@ struct Process {
   std::exit(1);
 }
 
-double TimeStartup(const std::string& exe) {
+// Launch -> first visible window; the setup dialog for our programs, any window for a peer.
+double TimeStartup(const std::string& exe, Wanted wanted) {
   const double start = Now();
   Process process("\"" + exe + "\"");
   if (!process.started) Fail("cannot start the program");
-  HWND dialog = WaitForWindow(process.info.dwProcessId, true);
+  HWND window = WaitForWindow(process.info.dwProcessId, wanted);
   const double elapsed = Now() - start;
-  if (!dialog) Fail("no dialog appeared");
-  PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+  if (!window) Fail("no window appeared");
+  PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+  if (WaitForSingleObject(process.info.hProcess, 10000) != WAIT_OBJECT_0)
+    TerminateProcess(process.info.hProcess, 1);
   return elapsed;
 }
 
@@ -134,12 +148,12 @@ double TimeInstall(const std::string& exe, const std::string& target) {
   CreateDirectoryA(target.c_str(), nullptr);
   Process process("\"" + exe + "\"");
   if (!process.started) Fail("cannot start the installer");
-  HWND dialog = WaitForWindow(process.info.dwProcessId, true);
+  HWND dialog = WaitForWindow(process.info.dwProcessId, Wanted::SetupDialog);
   if (!dialog) Fail("no setup dialog appeared");
   SetDlgItemTextA(dialog, IDC_PATH, target.c_str());
   const double start = Now();
   PostMessageA(GetDlgItem(dialog, IDC_INSTALL), BM_CLICK, 0, 0);
-  HWND box = WaitForWindow(process.info.dwProcessId, false);
+  HWND box = WaitForWindow(process.info.dwProcessId, Wanted::OtherDialog);
   const double elapsed = Now() - start;
   if (!box) Fail("no message box after Install");
   char text[256] = {};
@@ -165,39 +179,124 @@ double TimeXcopy(const std::string& from, const std::string& to) {
   return Now() - start;
 }
 
-int Startup(int runs, const std::string& setup, const std::string& bare) {
-  std::vector<double> installer, baseline;
-  TimeStartup(setup);  // warms the prefix's caches for both
-  TimeStartup(bare);
-  for (int i = 0; i < runs; ++i) {
-    installer.push_back(TimeStartup(setup));
-    baseline.push_back(TimeStartup(bare));
+// A peer installer run silently into `target`. Returns the time between the two counter values
+// its script wrote (start of the copy -> work done); `total` receives launch -> exit.
+double TimePeer(const std::string& exe, const std::string& target, const std::string& times,
+                double& total) {
+  RemoveTree(target);
+  DeleteFileA(times.c_str());
+  const double start = Now();
+  {
+    // NSIS takes /D= last and unquoted.
+    Process peer("\"" + exe + "\" /S /D=" + target);
+    if (!peer.started) Fail("cannot start the peer installer");
+    WaitForSingleObject(peer.info.hProcess, INFINITE);
   }
-  const double a = Median(installer), b = Median(baseline);
-  std::printf("start-up (launch -> dialog visible), median of %d:\n", runs);
-  std::printf("  SetUp.exe          %8.1f ms\n  bare DialogBoxParamA %6.1f ms\n  ratio %.2f\n", a,
-              b, a / b);
+  total = Now() - start;
+  long long first = 0, last = 0;
+  FILE* file = std::fopen(times.c_str(), "r");
+  const bool read = file && std::fscanf(file, "%lld %lld", &first, &last) == 2;
+  if (file) std::fclose(file);
+  if (!read || last < first) Fail("the peer installer wrote no times");
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  return 1000.0 * static_cast<double>(last - first) / static_cast<double>(frequency.QuadPart);
+}
+
+// One figure: its runs' median beside the floor's.
+struct Row {
+  const char* name;
+  std::vector<double> runs;
+};
+
+void PrintRows(const std::vector<Row>& rows, double bytes, const char* against) {
+  const double floor = Median(rows.back().runs);
+  for (const Row& row : rows) {
+    const double median = Median(row.runs);
+    std::printf("  %-34s %8.1f ms", row.name, median);
+    if (bytes > 0) std::printf(" (%4.0f MB/s)", bytes / 1e3 / median);
+    if (&row != &rows.back()) std::printf("  %.2fx %s", median / floor, against);
+    std::printf("\n");
+  }
+}
+
+int Startup(int runs, const std::string& setup, const std::string& bare,
+            const std::vector<std::string>& peers) {
+  std::vector<Row> rows{{"SetUp.exe", {}}};
+  for (std::size_t i = 0; i < peers.size(); ++i)
+    rows.push_back({i == 0 ? "peer, CopyFiles form (stub)" : "peer, packed form", {}});
+  rows.push_back({"bare DialogBoxParamA exe", {}});
+  std::vector<std::pair<std::string, Wanted>> programs{{setup, Wanted::SetupDialog}};
+  for (const std::string& peer : peers) programs.push_back({peer, Wanted::AnyWindow});
+  programs.push_back({bare, Wanted::SetupDialog});
+  for (const auto& program : programs) TimeStartup(program.first, program.second);  // warm-up
+  for (int i = 0; i < runs; ++i) {
+    for (std::size_t p = 0; p < programs.size(); ++p)
+      rows[p].runs.push_back(TimeStartup(programs[p].first, programs[p].second));
+  }
+  std::printf("start-up (launch -> first window visible), median of %d:\n", runs);
+  PrintRows(rows, 0, "bare");
+  if (peers.size() > 0) {
+    std::printf("  SetUp.exe / peer: %.2f (CopyFiles form)",
+                Median(rows[0].runs) / Median(rows[1].runs));
+    if (peers.size() > 1)
+      std::printf(", %.2f (packed form)", Median(rows[0].runs) / Median(rows[2].runs));
+    std::printf("\n");
+  }
   return 0;
 }
 
+struct Peers {
+  std::string copyForm, packedForm, target, times;
+};
+
+// Fails unless `folder` holds what `reference` holds (files and bytes).
+void CheckSame(const std::string& reference, const std::string& folder, const char* what) {
+  int files = 0, other = 0;
+  double bytes = 0, otherBytes = 0;
+  Measure(reference, files, bytes);
+  Measure(folder, other, otherBytes);
+  if (files != other || bytes != otherBytes) Fail(what);
+}
+
 int Install(int runs, const std::string& setup, const std::string& target,
-            const std::string& copyTarget) {
-  std::vector<double> installer, xcopy;
+            const std::string& copyTarget, const Peers* peers) {
+  std::vector<Row> rows{{"SetUp.exe (Install -> success box)", {}}};
+  std::vector<double> copyTotal, packedTotal;
+  if (peers) {
+    rows.push_back({"peer, CopyFiles form", {}});
+    rows.push_back({"peer, packed form", {}});
+  }
+  rows.push_back({"xcopy of the installed files", {}});
   const std::string product = target + "\\Zantrel";
   for (int i = 0; i < runs; ++i) {
-    installer.push_back(TimeInstall(setup, target));
-    xcopy.push_back(TimeXcopy(product, copyTarget));
+    rows[0].runs.push_back(TimeInstall(setup, target));
+    if (peers) {
+      double total = 0;
+      rows[1].runs.push_back(TimePeer(peers->copyForm, peers->target, peers->times, total));
+      copyTotal.push_back(total);
+      if (i == 0) CheckSame(product, peers->target + "\\Zantrel", "the peer (CopyFiles) differs");
+      rows[2].runs.push_back(TimePeer(peers->packedForm, peers->target, peers->times, total));
+      packedTotal.push_back(total);
+      if (i == 0) CheckSame(product, peers->target + "\\Zantrel", "the peer (packed) differs");
+    }
+    rows.back().runs.push_back(TimeXcopy(product, copyTarget));
   }
-  int files = 0, copied = 0;
-  double bytes = 0, copiedBytes = 0;
+  CheckSame(product, copyTarget, "xcopy did not copy what the installer did");
+  int files = 0;
+  double bytes = 0;
   Measure(product, files, bytes);
-  Measure(copyTarget, copied, copiedBytes);
-  if (files != copied || bytes != copiedBytes) Fail("xcopy did not copy what the installer did");
-  const double a = Median(installer), b = Median(xcopy);
-  std::printf("installation (Install -> success box), median of %d:\n", runs);
+  std::printf("installation (start of the copy -> done), median of %d:\n", runs);
   std::printf("  installed: %d files, %.1f MB\n", files, bytes / 1e6);
-  std::printf("  SetUp.exe %8.1f ms (%.0f MB/s)\n  xcopy     %8.1f ms (%.0f MB/s)\n  ratio %.2f\n",
-              a, bytes / 1e3 / a, b, bytes / 1e3 / b, a / b);
+  PrintRows(rows, bytes, "xcopy");
+  if (peers) {
+    const double ours = Median(rows[0].runs);
+    std::printf("  SetUp.exe / peer: %.2f (CopyFiles form), %.2f (packed form)\n",
+                ours / Median(rows[1].runs), ours / Median(rows[2].runs));
+    std::printf("  peer launch -> exit, silent: %.1f ms (CopyFiles form), %.1f ms (packed form)\n",
+                Median(copyTotal), Median(packedTotal));
+    RemoveTree(peers->target);
+  }
   RemoveTree(copyTarget);
   RemoveTree(target);
   return 0;
@@ -207,10 +306,23 @@ int Install(int runs, const std::string& setup, const std::string& target,
 
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
-  if (mode == "startup" && argc == 5) return Startup(std::atoi(argv[2]), argv[3], argv[4]);
-  if (mode == "install" && argc == 6) return Install(std::atoi(argv[2]), argv[3], argv[4], argv[5]);
+  if (mode == "startup" && argc >= 5)
+    return Startup(std::atoi(argv[2]), argv[3], argv[4],
+                   std::vector<std::string>(argv + 5, argv + argc));
+  if (mode == "install" && argc == 6)
+    return Install(std::atoi(argv[2]), argv[3], argv[4], argv[5], nullptr);
+  if (mode == "install" && argc == 10) {
+    const Peers peers{argv[6], argv[7], argv[8], argv[9]};
+    return Install(std::atoi(argv[2]), argv[3], argv[4], argv[5], &peers);
+  }
+  if (mode == "once" && argc == 4) {
+    TimeInstall(argv[2], argv[3]);
+    return 0;
+  }
   std::fprintf(stderr,
-               "usage: bench_driver startup RUNS SETUP_EXE BARE_EXE\n"
-               "       bench_driver install RUNS SETUP_EXE TARGET XCOPY_TARGET\n");
+               "usage: bench_driver startup RUNS SETUP_EXE BARE_EXE [PEER_EXE...]\n"
+               "       bench_driver install RUNS SETUP_EXE TARGET XCOPY_TARGET"
+               " [PEER_COPY PEER_PACKED PEER_TARGET TIMES]\n"
+               "       bench_driver once SETUP_EXE TARGET\n");
   return 2;
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Prints the installer's figures beside their baselines, measured in one run in one Wine prefix
-# of its own (BUILD_DIR/bench-prefix): size and imports, start-up, installation, discovery.
+# Prints the installer's figures beside their baselines and beside a peer installer written in
+# NSIS (bench/PeerInstaller.nsi, in two forms), measured in one run in one Wine prefix of its own
+# (BUILD_DIR/bench-prefix): size and imports, start-up, installation, discovery.
 # RUNS sets the number of timed runs per figure (medians are printed); BENCH_SAMPLES=1 also
 # prints every discovery sample.
 set -euo pipefail
@@ -30,6 +31,10 @@ printf '  SetUp.exe %d bytes (%.1f KiB; goal 256 KiB: %s)\n' "$size" "$(awk "BEG
   "$([ "$size" -le 262144 ] && echo met || echo MISSED)"
 echo "  bare DialogBoxParamA exe $(stat -c %s "$bench/bench_bare_dialog.exe") bytes"
 echo "  imports: $imports(${foreign:-system DLLs only})"
+command -v makensis >/dev/null || {
+  echo "Installing: nsis"
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends nsis >/dev/null
+}
 
 # The prefix: two hosts (2022, 2025) as in the demo, and a large package beside a copy of the
 # installer. Generated data is kept between runs.
@@ -61,12 +66,66 @@ wineserver -p </dev/null >/dev/null 2>&1
 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 
 w() { winepath -w "$1"; }
+
+# The peer installer: the same job on the same files. SetUp.exe installs only the first listing
+# entries of the package (see below), so the peer's package is what one installation of SetUp.exe
+# left, with the two fonts beside it: Data\Package (files and library) and Data\Fonts.
+peer=$work/peer
+peer_key="$(sha1sum "$root/bench/PeerInstaller.nsi" | cut -c1-12)"
+if [ "$(cat "$peer/.complete" 2>/dev/null)" != "$peer_key" ]; then
+  rm -rf "$peer" "$prefix/drive_c/zbench-target"
+  wine "$bench/bench_driver.exe" once "$(w "$work/SetUp.exe")" 'C:\zbench-target'
+  mkdir -p "$peer/Data/Fonts" "$peer/packed"
+  mv "$prefix/drive_c/zbench-target/Zantrel" "$peer/Data/Package"
+  rm -rf "$prefix/drive_c/zbench-target"
+  cp "$data/Quorel_EN.shx" "$data/Quorel_HZ.shx" "$peer/Data/Fonts/"
+  # The demo's two hosts (scripts/demo-env.sh): key, year, module year loaded, Fonts folder.
+  hosts=(-DHOST1_KEY='SOFTWARE\ZWSOFT\ZWCAD\2022\zh-CN' -DHOST1_YEAR=2022 -DHOST1_MODULE=2021
+    -DHOST1_FONTS='C:\ZWCAD 2022\Fonts'
+    -DHOST2_KEY='SOFTWARE\ZWSOFT\ZWCADM\2025 SP1\zh-CN' -DHOST2_YEAR=2025 -DHOST2_MODULE=2025
+    -DHOST2_FONTS='C:\ZWCAD Mechanical 2025\Fonts')
+  for form in copy packed; do
+    out=$peer/PeerInstaller.exe
+    [ $form = packed ] && out=$peer/packed/PeerInstaller.exe
+    makensis -V1 -INPUTCHARSET UTF8 "${hosts[@]}" -DOUTFILE="$out" -DDATA="$peer/Data" \
+      -DTIMES='C:\zbench\peer-times.txt' $([ $form = packed ] && echo -DPACKED) \
+      "$root/bench/PeerInstaller.nsi" >/dev/null
+  done
+  echo "$peer_key" >"$peer/.complete"
+fi
+peer_copy=$peer/PeerInstaller.exe
+peer_packed=$peer/packed/PeerInstaller.exe
+
+# What a user downloads, zipped: each installer with the same files in its layout.
+stage=$(mktemp -d)
+mkdir -p "$stage/ours/Data" "$stage/peer" "$stage/packed"
+cp -al "$peer/Data/Package/." "$stage/ours/Data/"
+cp -al "$peer/Data/Fonts/." "$stage/ours/Data/"
+cp "$setup" "$stage/ours/"
+cp -al "$peer/Data" "$peer_copy" "$stage/peer/"
+cp -al "$peer_packed" "$stage/packed/"
+zipped() { (cd "$stage/$1" && zip -q -r -X "../$1.zip" .) && stat -c %s "$stage/$1.zip"; }
+z_ours=$(zipped ours) z_peer=$(zipped peer) z_packed=$(zipped packed)
+rm -rf "$stage"
+s_copy=$(stat -c %s "$peer_copy") s_packed=$(stat -c %s "$peer_packed")
+ratio() { awk "BEGIN{printf \"%.2f\", $1/$2}"; }
+echo "size beside the peer (bench/PeerInstaller.nsi, NSIS $(makensis -VERSION)):"
+printf '  %-44s %11d bytes\n' "SetUp.exe" "$size" \
+  "peer, CopyFiles form (the NSIS stub and script)" "$s_copy" \
+  "peer, packed form (File, default compression)" "$s_packed"
+echo "  SetUp.exe / peer stub: $(ratio "$size" "$s_copy")"
+echo "  download, zipped with the same files:"
+printf '  %-44s %11d bytes\n' "SetUp.exe + Data" "$z_ours" "peer + Data (CopyFiles form)" "$z_peer" \
+  "peer, packed form" "$z_packed"
+echo "  SetUp.exe + Data / peer: $(ratio "$z_ours" "$z_peer") (CopyFiles form)," \
+  "$(ratio "$z_ours" "$z_packed") (packed form)"
 # 2. Start-up, against the bare template.
 wine "$bench/bench_driver.exe" startup "$runs" "$(w "$prefix/drive_c/ZantrelDemo/SetUp.exe")" \
-  "$(w "$bench/bench_bare_dialog.exe")"
-# 3. Installation, against xcopy of what was installed.
-wine "$bench/bench_driver.exe" install "$(( runs < 5 ? runs : 5 ))" "$(w "$work/SetUp.exe")" \
-  'C:\zbench-target' 'C:\zbench-xcopy'
+  "$(w "$bench/bench_bare_dialog.exe")" "$(w "$peer_copy")" "$(w "$peer_packed")"
+# 3. Installation, against the peer's two forms and xcopy of what was installed.
+wine "$bench/bench_driver.exe" install "$runs" "$(w "$work/SetUp.exe")" \
+  'C:\zbench-target' 'C:\zbench-xcopy' "$(w "$peer_copy")" "$(w "$peer_packed")" \
+  'C:\zbench-peer' 'C:\zbench\peer-times.txt'
 echo "  (the package holds 200 files and a 50-file library; the installer looks at the first 101"
 echo "   listing entries of the package, '.' and '..' included, and the first 81 of the library)"
 # 4. Discovery; it replaces the demo hosts' keys, so it runs last.
