@@ -12,7 +12,8 @@ struct CopyJob {
   HWND progress = nullptr;
 };
 
-// Advances the progress bar by one step and repaints it at once (the run blocks the UI thread).
+// Advances the progress bar by one step and repaints it at once (the run blocks the UI thread),
+// or, within a frame of the last repaint, marks it for the next one.
 void StepProgress(HWND progress);
 
 // False when there is no package folder or the user chose Abort.

@@ -31,6 +31,25 @@ struct ProgressBar {
   void Reset() const { SendMessageA(bar, PBM_SETPOS, 0, 0); }
 };
 
+// The bar's pixels as its window shows them.
+std::vector<COLORREF> Capture(HWND bar) {
+  RECT rect{};
+  GetClientRect(bar, &rect);
+  HDC source = GetDC(bar);
+  HDC memory = CreateCompatibleDC(source);
+  HBITMAP bitmap = CreateCompatibleBitmap(source, rect.right, rect.bottom);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, rect.right, rect.bottom, source, 0, 0, SRCCOPY);
+  std::vector<COLORREF> pixels;
+  for (int y = 0; y < rect.bottom; ++y)
+    for (int x = 0; x < rect.right; ++x) pixels.push_back(GetPixel(memory, x, y));
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(bar, source);
+  return pixels;
+}
+
 // "f000.txt" ... for the numbers from..to-1.
 Names Numbered(int to, int from = 0) {
   Names names;
@@ -184,6 +203,25 @@ TEST_F(PackageCopy, InstallFolderTooLongIsNeverCutShort) {
   ASSERT_EQ(boxes.Records().size(), 2u);
   EXPECT_NE(boxes.Records()[0].text.find(" " + tooLong + "\\a.txt "), std::string::npos);
   EXPECT_EQ(List(package.root.Path()), Names{"Data"});
+}
+
+// Steps closer together than a frame are not all drawn at once; whatever paints the bar next
+// must show the position reached, not a picture left from an earlier step.
+TEST(ProgressSteps, RapidStepsShowTheirPositionOnceTheBarIsPainted) {
+  ProgressBar progress;
+  SendMessageA(progress.bar, PBM_SETRANGE, 0, MAKELPARAM(0, 50));
+  UpdateWindow(progress.frame);
+  const std::vector<COLORREF> empty = Capture(progress.bar);
+  for (int i = 0; i < 20; ++i) StepProgress(progress.bar);
+  UpdateWindow(progress.bar);
+  const std::vector<COLORREF> shown = Capture(progress.bar);
+
+  EXPECT_EQ(progress.Steps(), 20);
+  InvalidateRect(progress.bar, nullptr, TRUE);
+  UpdateWindow(progress.bar);
+  const std::vector<COLORREF> redrawn = Capture(progress.bar);
+  ASSERT_NE(redrawn, empty) << "the capture does not see the bar";
+  EXPECT_EQ(shown, redrawn);
 }
 
 TEST_F(LibraryCopy, CopiesTheLibraryFlatWithoutNameRulesOrPrompts) {
