@@ -1,7 +1,6 @@
 #include "host/Registration.h"
 
-#include <cstdio>
-#include <cstring>
+#include "framework/Text.h"
 
 namespace {
 
@@ -26,30 +25,26 @@ void RegisterRelease(const HostRegistry& hosts, int hostYear) {
   const TextList& paths = hosts.keyPaths[hostYear - kFirstHostYear];
 
   // A cut module path would make the host load the wrong file or none: register nothing then,
-  // so that an earlier registration stays as it was.
-  const int loaderLength =
-      std::snprintf(nullptr, 0, "%s\\Quorel%d.ZRX", hosts.installFolder.c_str(), moduleYear);
-  char buffer[MAX_PATH];
-  if (loaderLength < 0 || loaderLength >= static_cast<int>(sizeof(buffer))) return;
+  // so that an earlier registration stays as it was. Formatted paths fit 260-byte buffers.
+  const std::string loader =
+      framework::FormatText("%s\\Quorel%d.ZRX", hosts.installFolder.c_str(), moduleYear);
+  if (loader.empty() || loader.size() >= MAX_PATH) return;
+  const std::string application = framework::FormatText("Applications\\Quorel%d", hostYear);
 
   for (std::size_t i = 0; i < paths.size(); ++i) {
     HKEY key = nullptr;
     RegOpenKeyA(HKEY_LOCAL_MACHINE, paths[i].c_str(), &key);
     if (key == nullptr) continue;
 
-    std::memset(buffer, 0, sizeof(buffer));
-    std::snprintf(buffer, sizeof(buffer), "Applications\\Quorel%d", hostYear);
     // Only the leaf goes; an old key with subkeys of its own stays and is reused below.
-    RegDeleteKeyA(key, buffer);
-    HKEY application = nullptr;
-    if (RegCreateKeyA(key, buffer, &application) == ERROR_SUCCESS && application != nullptr) {
-      RegSetValueExA(application, "LOADCTRLS", 0, REG_DWORD,
+    RegDeleteKeyA(key, application.c_str());
+    HKEY created = nullptr;
+    if (RegCreateKeyA(key, application.c_str(), &created) == ERROR_SUCCESS && created != nullptr) {
+      RegSetValueExA(created, "LOADCTRLS", 0, REG_DWORD,
                      reinterpret_cast<const BYTE*>(&kLoadControls), sizeof(kLoadControls));
-      std::snprintf(buffer, sizeof(buffer), "%s\\Quorel%d.ZRX", hosts.installFolder.c_str(),
-                    moduleYear);
-      RegSetValueExA(application, "LOADER", 0, REG_SZ, reinterpret_cast<const BYTE*>(buffer),
-                     static_cast<DWORD>(std::strlen(buffer) + 1));
-      RegCloseKey(application);
+      RegSetValueExA(created, "LOADER", 0, REG_SZ, reinterpret_cast<const BYTE*>(loader.c_str()),
+                     static_cast<DWORD>(loader.size() + 1));
+      RegCloseKey(created);
     }
     RegCloseKey(key);
   }
