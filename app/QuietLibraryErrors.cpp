@@ -2,7 +2,8 @@
 // build their message in a copy-on-write string, and that drags both of its string
 // implementations and std::random_device into the installer (about 55 KB). The installer reports
 // every exception other than its own HResultError alike, with a fixed text and never the
-// exception's message, so a plain exception of its own behaves the same.
+// exception's message, so a plain exception of its own behaves the same. Code that comes to use
+// another of the helpers makes the link fail on a duplicate definition: add that helper here.
 #include <new>
 
 #if defined(__GLIBCXX__)

@@ -55,4 +55,23 @@ TEST(TextHelpers, FormatTextHasNoLengthLimit) {
   EXPECT_EQ(framework::FormatText("V%d.0%d", 2026, 8), "V2026.08");
 }
 
+// The shapes the installer formats (text and a number), with double-byte text in the format and
+// in the argument, and the empty result.
+TEST(TextHelpers, FormatTextKeepsEveryByte) {
+  struct Case {
+    const char* format;
+    const char* text;
+    int number;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"%s\\Quorel%d.ZRX", "D:\\工具\\Zantrel", 2021, "D:\\工具\\Zantrel\\Quorel2021.ZRX"},
+      {"拷贝文件 %s 失败%d", "C:\\表\\功能.dll", 1, "拷贝文件 C:\\表\\功能.dll 失败1"},
+      {"%s%d%%", "", -5, "-5%"},
+      {"%s", "", 0, ""},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(framework::FormatText(c.format, c.text, c.number), c.expected) << c.format;
+}
+
 }  // namespace
