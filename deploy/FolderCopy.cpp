@@ -41,6 +41,48 @@ bool Skipped(const WIN32_FIND_DATAA& entry, const CopyRules& rules) {
   return false;
 }
 
+// Drawing the bar costs more than copying a small file (about half a millisecond a step under
+// Wine, over half of a many-file installation), and no one sees more than a few dozen pictures a
+// second: a step within a frame of the last drawn one only moves the position.
+constexpr DWORD kFrameMs = 15;
+DWORD lastDrawn = 0;
+
+bool WithinFrame() {
+  return GetTickCount() - lastDrawn < kFrameMs;
+}
+
+// The steps of one copy loop. Within a frame they are made with the bar's drawing switched off,
+// which costs next to nothing; it is switched back on, and the whole bar marked for drawing, at
+// the next step after the frame, before a prompt, and when the loop ends however it ends.
+class ProgressSteps {
+ public:
+  explicit ProgressSteps(HWND bar) : bar(bar) {}
+  ~ProgressSteps() { Resume(); }
+  ProgressSteps(const ProgressSteps&) = delete;
+  ProgressSteps& operator=(const ProgressSteps&) = delete;
+
+  void Step() {
+    if (!WithinFrame()) {
+      Resume();
+      StepProgress(bar);
+      return;
+    }
+    if (!suspended) SendMessageA(bar, WM_SETREDRAW, FALSE, 0);
+    suspended = true;
+    SendMessageA(bar, PBM_STEPIT, 0, 0);
+  }
+  void Resume() {
+    if (!suspended) return;
+    SendMessageA(bar, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(bar, nullptr, TRUE);
+    suspended = false;
+  }
+
+ private:
+  HWND bar;
+  bool suspended = false;
+};
+
 // Closes the listing however the loop ends.
 struct Listing {
   HANDLE handle = INVALID_HANDLE_VALUE;
@@ -68,8 +110,9 @@ bool CopyFolder(const CopyJob& job, const CopyRules& rules) {
   Listing listing;
   if (FitsPathBuffer(pattern)) listing.handle = FindFirstFileA(pattern.c_str(), &entry);
 
+  ProgressSteps steps(job.progress);
   for (int pass = 0;;) {
-    StepProgress(job.progress);
+    steps.Step();
     if (listing.handle == INVALID_HANDLE_VALUE) break;
     if (pass > 0 && !FindNextFileA(listing.handle, &entry)) break;
 
@@ -85,6 +128,7 @@ bool CopyFolder(const CopyJob& job, const CopyRules& rules) {
         return destinationFits && CopyFileA(from.c_str(), to.c_str(), FALSE) != FALSE;
       };
       bool copied = copy();
+      if (!copied && rules.promptOnFailure) steps.Resume();
       while (!copied && rules.promptOnFailure) {
         const int answer = MessageBoxA(framework::MessageOwner(),
                                        framework::FormatText(kCopyFailed, to.c_str()).c_str(),
@@ -103,15 +147,9 @@ bool CopyFolder(const CopyJob& job, const CopyRules& rules) {
 }  // namespace
 
 void StepProgress(HWND progress) {
-  // Drawing the bar costs more than copying a small file (about half a millisecond a step under
-  // Wine, over half of a many-file installation), and no one sees more than a few dozen pictures
-  // a second. So a step within a frame of the last drawn one only moves the position; the bar is
-  // marked for a whole redraw, which the next drawn step, the final position or any message loop
-  // (the copy prompt) does.
-  constexpr DWORD kFrameMs = 15;
-  static DWORD lastDrawn = 0;
-  const DWORD now = GetTickCount();
-  if (now - lastDrawn < kFrameMs) {
+  // Within a frame: the bar is marked for a whole redraw, which the next drawn step, the final
+  // position or any message loop (a prompt) does.
+  if (WithinFrame()) {
     SendMessageA(progress, WM_SETREDRAW, FALSE, 0);
     SendMessageA(progress, PBM_STEPIT, 0, 0);
     SendMessageA(progress, WM_SETREDRAW, TRUE, 0);

@@ -13,7 +13,8 @@ struct CopyJob {
 };
 
 // Advances the progress bar by one step and repaints it at once (the run blocks the UI thread),
-// or, within a frame of the last repaint, marks it for the next one.
+// or, within a frame of the last repaint, marks it for the next one. The copies step it the same
+// way, with its drawing switched off between frames.
 void StepProgress(HWND progress);
 
 // False when there is no package folder or the user chose Abort.

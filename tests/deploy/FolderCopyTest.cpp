@@ -141,8 +141,12 @@ TEST_F(PromptedCopy, AbortKeepsEarlierFilesAndStopsAtOnce) {
   ASSERT_EQ(GetActiveWindow(), progress.frame);
   testfs::HeldOpen lock(held);
   testui::BoxAnswerer boxes({IDABORT});
+  // The steps before the prompt come within a frame, with the bar's drawing switched off.
+  bool barShown = false;
+  boxes.OnBox([&](const testui::BoxRecord&, HWND) { barShown = IsWindowVisible(progress.bar); });
   EXPECT_FALSE(CopyPackageFiles(Job()));
   lock.Release();
+  EXPECT_TRUE(barShown) << "the bar was switched off behind the prompt";
 
   ASSERT_EQ(boxes.Records().size(), 1u);
   const testui::BoxRecord box = boxes.Records()[0];
@@ -181,6 +185,25 @@ TEST_F(PromptedCopy, IgnoreGivesUpThatFileAndGoesOn) {
   EXPECT_EQ(ReadFile(held), "");
   EXPECT_EQ(ReadFile(product + "\\c.txt"), "c.txt");
   EXPECT_EQ(progress.Steps(), 6);
+}
+
+// Most steps of a many-file copy come within a frame of the last drawn one; once the copy has
+// ended the bar is shown, and painting it shows the position reached.
+TEST_F(PackageCopy, BarShowsItsPositionAfterAManyFileCopy) {
+  WriteNumbered(package.data, 0, 40);
+  UpdateWindow(progress.frame);
+  const std::vector<COLORREF> empty = Capture(progress.bar);
+  EXPECT_TRUE(CopyPackageFiles(Job()));
+  EXPECT_EQ(progress.Steps(), 43);
+  EXPECT_TRUE(IsWindowVisible(progress.bar));
+  UpdateWindow(progress.bar);
+  const std::vector<COLORREF> shown = Capture(progress.bar);
+
+  InvalidateRect(progress.bar, nullptr, TRUE);
+  UpdateWindow(progress.bar);
+  const std::vector<COLORREF> redrawn = Capture(progress.bar);
+  ASSERT_NE(redrawn, empty) << "the capture does not see the bar";
+  EXPECT_EQ(shown, redrawn);
 }
 
 TEST_F(PackageCopy, ReplacesAReadOnlyFileAndLeavesItWritable) {
