@@ -1,5 +1,6 @@
 #include "deploy/FolderCopy.h"
 
+#include "deploy/DeployTexts.h"
 #include "deploy/PackageSource.h"
 #include "framework/Text.h"
 #include "framework/Window.h"
@@ -23,10 +24,6 @@ struct CopyRules {
 
 const CopyRules kPackageFiles{"", 100, true, true, true};
 const CopyRules kDrawingLibrary{"\\Quorel扩展绘图库", 80, false, false, false};
-
-const char kCaption[] = "Q-软件安装";
-const char kCopyFailed[] =
-    "拷贝文件 %s 失败，可能原因如下：\n\n1、CAD未关闭\n\n2、系统权限未开放，请以管理者权限登陆系统";
 
 bool Skipped(const WIN32_FIND_DATAA& entry, const CopyRules& rules) {
   const std::string name = entry.cFileName;
@@ -87,8 +84,8 @@ bool CopyFolder(const CopyJob& job, const CopyRules& rules) {
       bool copied = copy();
       while (!copied && rules.promptOnFailure) {
         const int answer = MessageBoxA(framework::MessageOwner(),
-                                       framework::FormatText(kCopyFailed, to.c_str()).c_str(),
-                                       kCaption, MB_ABORTRETRYIGNORE);
+                                       framework::FormatText(kCopyFailedFormat, to.c_str()).c_str(),
+                                       kSetupCaption, MB_ABORTRETRYIGNORE);
         if (answer == IDABORT) return false;
         if (answer != IDRETRY) break;
         copied = copy();
@@ -107,6 +104,10 @@ void StepProgress(HWND progress) {
   UpdateWindow(progress);
 }
 
-bool CopyPackageFiles(const CopyJob& job) { return CopyFolder(job, kPackageFiles); }
+bool CopyPackageFiles(const CopyJob& job) {
+  return CopyFolder(job, kPackageFiles);
+}
 
-void CopyDrawingLibrary(const CopyJob& job) { CopyFolder(job, kDrawingLibrary); }
+void CopyDrawingLibrary(const CopyJob& job) {
+  CopyFolder(job, kDrawingLibrary);
+}

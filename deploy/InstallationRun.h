@@ -10,11 +10,12 @@
 // What the run needs of the setup dialog; the dialog implements it.
 class InstallationDialog {
  public:
-  virtual HWND DialogWindow() const = 0;
   // The install folder prepared by the Install command.
   virtual const std::string& DestinationPath() const = 0;
   virtual YearFlags SelectedYears() const = 0;
   virtual HWND ProgressBar() const = 0;
+  // Shows the progress bar in the place of the destination row for the rest of the dialog.
+  virtual void ShowProgressLayout() = 0;
   // The dialog's Cancel command: ends it with IDCANCEL.
   virtual void CancelDialog() = 0;
 

@@ -1,5 +1,6 @@
 #include "deploy/PackageSource.h"
 
+#include "deploy/DeployTexts.h"
 #include "framework/Text.h"
 #include "framework/Window.h"
 
@@ -19,10 +20,7 @@ std::string RunningInstallerPath() {
 }
 
 bool ReportNoPackage() {
-  MessageBoxA(
-      framework::MessageOwner(),
-      "未找到安装所需的Data文件夹 !\n\n可能安装文件下载后没有解压，\n\n请解压后再执行SetUp.exe !",
-      "Q-软件安装", MB_OK);
+  MessageBoxA(framework::MessageOwner(), kNoPackageText, kSetupCaption, MB_OK);
   return false;
 }
 
@@ -72,9 +70,7 @@ void ClearReadOnly(const std::string& path) {
   SetFileAttributesA(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
 }
 
-bool RemoveDownloadMark(const std::string& path) { return RemoveDownloadMark(path, DeleteFileA); }
-
-bool RemoveDownloadMark(const std::string& path, DeleteFileFunction deleteFile) {
+bool RemoveDownloadMark(const std::string& path) {
   const std::string stream = path + ":Zone.Identifier";
-  return deleteFile(stream.c_str()) != FALSE;
+  return DeleteFileA(stream.c_str()) != FALSE;
 }

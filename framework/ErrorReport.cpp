@@ -7,8 +7,6 @@ namespace framework {
 
 namespace {
 
-const char kInternalError[] = "内部应用程序出错。";
-
 void ShowReport(const std::string& text) {
   const std::string caption = ExecutableName();
   MessageBoxA(MessageOwner(), text.c_str(), caption.c_str(), MB_OK | MB_ICONSTOP);
@@ -22,7 +20,7 @@ std::string SystemMessage(HRESULT code) {
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_SYS_DEFAULT),
       reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string message = length && text ? std::string(text, length) : kInternalError;
+  std::string message = length && text ? std::string(text, length) : kInternalErrorText;
   if (text) LocalFree(text);
   return message;
 }
@@ -37,7 +35,7 @@ void ReportCurrentException() {
   } catch (const HResultError& error) {
     ReportError(error.Code());
   } catch (...) {
-    ShowReport(kInternalError);
+    ShowReport(kInternalErrorText);
   }
 }
 

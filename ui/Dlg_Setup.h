@@ -23,10 +23,10 @@ class Dlg_Setup : public framework::CModalDialog, public InstallationDialog {
   void OnCancel() override;
 
   // What the installation run reads.
-  HWND DialogWindow() const override { return Handle(); }
   const std::string& DestinationPath() const override { return destinationPath; }
   YearFlags SelectedYears() const override { return selected; }
   HWND ProgressBar() const override { return progressControl.Handle(); }
+  void ShowProgressLayout() override;
   void CancelDialog() override { OnCancel(); }
 
   // Members, in the order the data exchange handles them.

@@ -1,8 +1,10 @@
+#include "deploy/DeployTexts.h"
 #include "deploy/InstallationRun.h"
 #include "framework/ErrorReport.h"
 #include "framework/Text.h"
 #include "host/RunningHost.h"
 #include "ui/Dlg_Setup.h"
+#include "ui/DialogTexts.h"
 
 namespace {
 
@@ -13,7 +15,7 @@ bool theWarnOnce = true;
 
 void Dlg_Setup::OnInstall() {
   if (theWarnOnce && IsHostRunning()) {
-    MessageBoxA(Handle(), "请关闭CAD后再进行安装 !", "Q-软件安装", MB_OK);
+    MessageBoxA(Handle(), kRunningHostText, kSetupCaption, MB_OK);
     theWarnOnce = false;
     return;
   }
@@ -29,6 +31,6 @@ void Dlg_Setup::OnInstall() {
   CreateDirectoryA(destinationPath.c_str(), nullptr);
 
   if (!RunInstallation(*this, theHostRegistry)) return;
-  MessageBoxA(Handle(), "安装完成，重启CAD即可使用 !", "Q-工具箱安装", MB_OK);
+  MessageBoxA(Handle(), kSuccessText, kSuccessCaption, MB_OK);
   OnOK();
 }

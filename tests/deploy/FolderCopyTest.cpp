@@ -1,8 +1,7 @@
 #include "deploy/FolderCopy.h"
 
 #include "tests/deploy/DeployTesting.h"
-
-#include <commctrl.h>
+#include "tests/support/Progress.h"
 
 #include <cstdio>
 #include <vector>
@@ -15,21 +14,6 @@ using testfs::WriteFile;
 using Names = std::vector<std::string>;
 
 const char kLibrary[] = "Quorel扩展绘图库";
-
-// A real progress bar in a real window, with a range long enough to count every step.
-struct ProgressBar {
-  HWND frame = CreateWindowExA(0, "STATIC", "setup", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300,
-                               100, nullptr, nullptr, nullptr, nullptr);
-  HWND bar = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, 10, 10, 200, 20, frame,
-                             nullptr, nullptr, nullptr);
-  ProgressBar() {
-    SendMessageA(bar, PBM_SETRANGE32, 0, 1000);
-    SendMessageA(bar, PBM_SETSTEP, 1, 0);
-  }
-  ~ProgressBar() { DestroyWindow(frame); }
-  int Steps() const { return static_cast<int>(SendMessageA(bar, PBM_GETPOS, 0, 0)); }
-  void Reset() const { SendMessageA(bar, PBM_SETPOS, 0, 0); }
-};
 
 // "f000.txt" ... for the numbers from..to-1.
 Names Numbered(int to, int from = 0) {
@@ -50,8 +34,8 @@ class FolderCopy : public testing::Test {
  protected:
   deploytest::PackageBeside package{"copy"};
   const std::string product = package.root / "Zantrel";
-  ProgressBar progress;
-  CopyJob Job() const { return CopyJob{product, progress.bar}; }
+  testui::ProgressWindow progress;
+  CopyJob Job() const { return CopyJob{product, progress.Bar()}; }
 };
 
 using PackageCopy = FolderCopy;
@@ -117,9 +101,9 @@ class PromptedCopy : public PackageCopy {
 };
 
 TEST_F(PromptedCopy, AbortKeepsEarlierFilesAndStopsAtOnce) {
-  SetForegroundWindow(progress.frame);
-  SetActiveWindow(progress.frame);
-  ASSERT_EQ(GetActiveWindow(), progress.frame);
+  SetForegroundWindow(progress.Frame());
+  SetActiveWindow(progress.Frame());
+  ASSERT_EQ(GetActiveWindow(), progress.Frame());
   testfs::HeldOpen lock(held);
   testui::BoxAnswerer boxes({IDABORT});
   EXPECT_FALSE(CopyPackageFiles(Job()));
@@ -127,15 +111,12 @@ TEST_F(PromptedCopy, AbortKeepsEarlierFilesAndStopsAtOnce) {
 
   ASSERT_EQ(boxes.Records().size(), 1u);
   const testui::BoxRecord box = boxes.Records()[0];
-  EXPECT_EQ(box.text,
-            "拷贝文件 " + held +
-                " 失败，可能原因如下：\n\n1、CAD未关闭\n\n2、系统权限未开放，请以管理者权限"
-                "登陆系统");
-  EXPECT_EQ(box.caption, deploytest::kCaption);
+  EXPECT_EQ(box.text, deploytest::CopyPromptText(held));
+  EXPECT_EQ(box.caption, kSetupCaption);
   EXPECT_EQ(box.buttons, testui::ButtonsOf(MB_ABORTRETRYIGNORE));
   EXPECT_FALSE(box.hasIcon);
   // Owned by the active window, which the box disables.
-  EXPECT_EQ(box.owner, progress.frame);
+  EXPECT_EQ(box.owner, progress.Frame());
   EXPECT_FALSE(box.ownerEnabled);
 
   EXPECT_EQ(List(product), (Names{"a.txt", "b.txt"}));
@@ -180,7 +161,7 @@ TEST_F(PackageCopy, InstallFolderTooLongIsNeverCutShort) {
   WriteFile(package.data + "\\a.txt", "a");
   const std::string tooLong = package.root / std::string(300 - package.root.Path().size(), 'z');
   testui::BoxAnswerer boxes({IDRETRY, IDIGNORE});
-  EXPECT_TRUE(CopyPackageFiles(CopyJob{tooLong, progress.bar}));
+  EXPECT_TRUE(CopyPackageFiles(CopyJob{tooLong, progress.Bar()}));
   ASSERT_EQ(boxes.Records().size(), 2u);
   EXPECT_NE(boxes.Records()[0].text.find(" " + tooLong + "\\a.txt "), std::string::npos);
   EXPECT_EQ(List(package.root.Path()), Names{"Data"});
@@ -256,7 +237,7 @@ TEST_F(LibraryCopy, DestinationTooLongIsSkippedSilently) {
   testfs::MakeDir(folder);
   ASSERT_TRUE(testfs::Exists(folder));
   testui::BoxAnswerer boxes;
-  CopyDrawingLibrary(CopyJob{folder, progress.bar});
+  CopyDrawingLibrary(CopyJob{folder, progress.Bar()});
   EXPECT_TRUE(List(folder).empty());
   EXPECT_TRUE(boxes.Records().empty());
 }

@@ -13,10 +13,13 @@
 #include "deploy/PackageSource.h"
 #include "host/HostRegistry.h"
 #include "res/resource.h"
+#include "tests/deploy/DeployTesting.h"
 #include "tests/deploy/PathLimits.h"
 #include "tests/support/Boxes.h"
+#include "tests/support/FreshState.h"
 #include "tests/support/Registry.h"
 #include "ui/Dlg_Setup.h"
+#include "ui/DialogTexts.h"
 
 namespace {
 
@@ -25,7 +28,6 @@ using limits::Lengths;
 const char kHostKey[] = "SOFTWARE\\ZWSOFT\\ZWCAD\\2022\\P";
 const char kAppKey[] = "SOFTWARE\\ZWSOFT\\ZWCAD\\2022\\P\\Applications\\Quorel2022";
 const char kOldLoader[] = "C:\\Old\\Zantrel\\Quorel2021.ZRX";
-const char kSuccessText[] = "安装完成，重启CAD即可使用 !";
 
 enum class Ending { Ascii, DoubleByte5C, TrailingSeparator };
 
@@ -54,19 +56,20 @@ class InstallPathLimits : public testing::Test {
     testreg::DeleteTree("SOFTWARE\\ZWSOFT");
     testreg::SetString(kHostKey, "Location", host);
     testreg::SetString(kAppKey, "LOADER", kOldLoader);
-    theHostRegistry = HostRegistry();
+    teststate::StartFresh({teststate::ProcessState::HostRecord});
     theHostRegistry.keyPaths[1] = {std::string(kHostKey) + "\\"};
     theHostRegistry.locations[1] = {host};
 
     const limits::Expected expected =
         limits::ExpectInstallation(twins, package, chosen, product, {host});
-    OverrideInstallerPath((real + "\\p\\SetUp.exe").c_str());
-    const limits::DriveListing before = limits::ListDrive();
     Dlg_Setup dialog;
     dialog.destinationPath = typed;
     INT_PTR result = 0;
     std::vector<testui::BoxRecord> boxes;
+    limits::DriveListing before, after;
     {
+      const deploytest::InstallerAt installer(real + "\\p\\SetUp.exe");
+      before = limits::ListDrive();
       // Ignore for every prompt; the success box then gets its one button.
       testui::BoxAnswerer answerer(std::vector<int>(expected.prompts.size(), IDIGNORE));
       result = testui::RunWithDriver(
@@ -77,8 +80,7 @@ class InstallPathLimits : public testing::Test {
           });
       boxes = answerer.Records();
     }
-    const limits::DriveListing after = limits::ListDrive();
-    OverrideInstallerPath(nullptr);
+    after = limits::ListDrive();
 
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(theHostRegistry.installFolder, product);

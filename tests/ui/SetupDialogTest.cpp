@@ -4,8 +4,10 @@
 
 #include "res/resource.h"
 #include "tests/support/Boxes.h"
+#include "tests/support/FreshState.h"
 #include "tests/support/Registry.h"
 #include "ui/Dlg_Setup.h"
+#include "ui/DialogTexts.h"
 
 namespace {
 
@@ -36,7 +38,13 @@ INT_PTR RunSetup(const std::function<void(HWND)>& script) {
   return RunWithDriver([&] { return dialog.DoModal(); }, script);
 }
 
-TEST(SetupDialog, TitleCarriesThePackedVersionWithLeadingZeros) {
+// Each case seeds the hosts it shows into the process's host record.
+class SetupDialog : public testing::Test {
+ protected:
+  void SetUp() override { teststate::StartFresh({teststate::ProcessState::HostRecord}); }
+};
+
+TEST_F(SetupDialog, TitleCarriesThePackedVersionWithLeadingZeros) {
   EXPECT_EQ(TitleFromVersion(kVersionNumber), "Zantrel软件 V2026.08.05");
   EXPECT_EQ(TitleFromVersion(20261231), "Zantrel软件 V2026.12.31");
   EXPECT_EQ(TitleFromVersion(20271009), "Zantrel软件 V2027.10.09");
@@ -44,7 +52,7 @@ TEST(SetupDialog, TitleCarriesThePackedVersionWithLeadingZeros) {
 }
 
 // Discovery of a seeded registry decides which years can be chosen.
-TEST(SetupDialog, OnlyInstalledYearsAreEnabledAndTicked) {
+TEST_F(SetupDialog, OnlyInstalledYearsAreEnabledAndTicked) {
   testreg::CleanHostKeys clean;
   testreg::SetString("SOFTWARE\\ZWSOFT\\ZWCAD\\2022\\zh-CN", "Location", "C:\\Host2022");
   testreg::SetString("SOFTWARE\\ZWSOFT\\ZWCADM\\2025 SP1\\zh-CN", "Location", "C:\\Host2025\\");
@@ -57,11 +65,11 @@ TEST(SetupDialog, OnlyInstalledYearsAreEnabledAndTicked) {
     }
     EXPECT_TRUE(ItemEnabled(dialog, IDC_INSTALL));
     EXPECT_EQ(testui::ItemText(dialog, IDC_TITLE), "Zantrel软件 V2026.08.05");
-    EXPECT_EQ(testui::ItemText(dialog, IDC_EDITION), "( 中望CAD版 )");
+    EXPECT_EQ(testui::ItemText(dialog, IDC_EDITION), kEditionText);
     EXPECT_EQ(testui::ItemText(dialog, IDC_PATH), "C:\\Quorel");
     char caption[64] = {};
     GetWindowTextA(dialog, caption, sizeof(caption));
-    EXPECT_STREQ(caption, "Zantrel安装");
+    EXPECT_STREQ(caption, SETUP_DIALOG_CAPTION);
     EXPECT_NE(SendMessageA(dialog, WM_GETICON, ICON_SMALL, 0), 0);
     EXPECT_FALSE(testui::ItemVisible(dialog, IDC_PROGRESS));
     EXPECT_FALSE(testui::ItemVisible(dialog, IDOK));
@@ -69,7 +77,7 @@ TEST(SetupDialog, OnlyInstalledYearsAreEnabledAndTicked) {
   EXPECT_EQ(result, IDCANCEL);
 }
 
-TEST(SetupDialog, InstallFollowsTheTickedBoxesAndDisabledBoxesIgnoreClicks) {
+TEST_F(SetupDialog, InstallFollowsTheTickedBoxesAndDisabledBoxesIgnoreClicks) {
   Install(2021, "C:\\A");
   Install(2024, "C:\\B");
   RunSetup([](HWND dialog) {
@@ -89,7 +97,7 @@ TEST(SetupDialog, InstallFollowsTheTickedBoxesAndDisabledBoxesIgnoreClicks) {
   });
 }
 
-TEST(SetupDialog, NothingInstalledLeavesEveryYearAndInstallDisabled) {
+TEST_F(SetupDialog, NothingInstalledLeavesEveryYearAndInstallDisabled) {
   RunSetup([](HWND dialog) {
     for (int year = kFirstHostYear; year <= kLastHostYear; ++year) {
       EXPECT_FALSE(ItemEnabled(dialog, BoxOf(year)));
@@ -108,7 +116,7 @@ void PressKeyIn(HWND dialog, int id, WPARAM key) {
   PostMessageA(GetDlgItem(dialog, id), WM_KEYUP, key, 0xC0000001);
 }
 
-TEST(SetupDialog, EnterEndsWithOkAndCopiesThePathBack) {
+TEST_F(SetupDialog, EnterEndsWithOkAndCopiesThePathBack) {
   Install(2023, "C:\\C");
   Dlg_Setup dialog;
   const INT_PTR result = RunWithDriver([&] { return dialog.DoModal(); },
@@ -123,7 +131,7 @@ TEST(SetupDialog, EnterEndsWithOkAndCopiesThePathBack) {
   EXPECT_EQ(dialog.selected[2021 - kFirstHostYear], 0);
 }
 
-TEST(SetupDialog, EscapeCancelAndCloseEndWithCancel) {
+TEST_F(SetupDialog, EscapeCancelAndCloseEndWithCancel) {
   Install(2023, "C:\\C");
   EXPECT_EQ(RunSetup([](HWND window) {
               PressKeyIn(window, BoxOf(2023), VK_ESCAPE);
@@ -169,7 +177,7 @@ std::size_t CountColour(const std::vector<COLORREF>& pixels, COLORREF colour) {
   return n;
 }
 
-TEST(SetupDialog, PaintsLightBlueWithDarkGreenTitles) {
+TEST_F(SetupDialog, PaintsLightBlueWithDarkGreenTitles) {
   Install(2021, "C:\\A");
   RunSetup([](HWND dialog) {
     testui::KeepOnTop(dialog);
