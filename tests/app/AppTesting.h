@@ -33,15 +33,8 @@ class InstallerBeside {
       testfs::WriteFile(data + "\\" + name, name);
     testfs::MakeDir(data + "\\Quorel扩展绘图库");
     testfs::WriteFile(data + "\\Quorel扩展绘图库\\图块.dwg", "dwg");
-    SeedHost(kHost2022Key, "2022");
-    SeedHost(kHost2025Key, "2025", "\\");
-  }
-
-  // A host installation folder with a Fonts folder, seeded as `key`'s "Location" (with `ending`
-  // after the folder).
-  void SeedHost(const std::string& key, const std::string& name, const std::string& ending = "") {
-    testfs::MakeFolders(hosts / (name + "\\Fonts"));
-    testreg::SetString(key, "Location", hosts / name + ending);
+    testreg::SeedHost(kHost2022Key, hosts / "2022");
+    testreg::SeedHost(kHost2025Key, hosts / "2025\\");
   }
 
   // Enters the destination and presses Install as the user does.

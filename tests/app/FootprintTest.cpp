@@ -60,7 +60,7 @@ class Footprint : public ::testing::Test {
  protected:
   void SetUp() override {
     testfs::RemoveTree(setup.hosts / "2025\\Fonts");
-    setup.SeedHost(kHost2023Key, "2023");
+    testreg::SeedHost(kHost2023Key, setup.hosts / "2023");
     SetFileAttributesA((setup.data + "\\Quorel2021.ZRX").c_str(), FILE_ATTRIBUTE_READONLY);
     SetFileAttributesA((setup.data + "\\Quorel扩展绘图库\\图块.dwg").c_str(),
                        FILE_ATTRIBUTE_READONLY);

@@ -48,8 +48,7 @@ class Hostile : public ::testing::Test {
  protected:
   void SetUp() override {
     teststate::StartFresh({teststate::ProcessState::HostRecord});
-    testfs::MakeDir(host / "Fonts");
-    testreg::SetString(testreg::kHost2022Key, "Location", host.Path());
+    testreg::SeedHost(testreg::kHost2022Key, host.Path());
     theHostRegistry.DiscoverHosts();
     ASSERT_EQ(theHostRegistry.locations[1].size(), 1u);
     dialog.destinationPath = target.Path();

@@ -38,12 +38,8 @@ TEST(Bundle, UnpackedZipInstallsEndToEnd) {
   testreg::CleanHostKeys clean;
   testfs::TempDir hosts("bundle-hosts");
   testfs::TempDir target("bundle-target");
-  for (const char* host : {"2022", "2025"}) {
-    testfs::MakeDir(hosts / host);
-    testfs::MakeDir(hosts / (std::string(host) + "\\Fonts"));
-  }
-  testreg::SetString(kHost2022, "Location", hosts / "2022");
-  testreg::SetString(kHost2025, "Location", hosts / "2025\\");
+  testreg::SeedHost(kHost2022, hosts / "2022");
+  testreg::SeedHost(kHost2025, hosts / "2025\\");
   const std::string exe = std::string(kBundle) + "\\SetUp.exe";
   ASSERT_TRUE(testfs::Exists(exe)) << exe << ": run bundle_test.py --unpack first";
   EXPECT_EQ(testfs::List(kBundle), (std::vector<std::string>{"Data", "SetUp.exe"}));

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "tests/support/Files.h"
+
 namespace testreg {
 
 void DeleteTree(const std::string& path) {
@@ -130,6 +132,12 @@ bool DenyAll(HKEY key) {
 
 bool AllowAll(HKEY key) {
   return SetDacl(key, nullptr);
+}
+
+void SeedHost(const std::string& key, const std::string& location) {
+  const bool trailing = !location.empty() && location.back() == '\\';
+  testfs::MakeFolders(location.substr(0, location.size() - (trailing ? 1 : 0)) + "\\Fonts");
+  SetString(key, "Location", location);
 }
 
 CleanHostKeys::CleanHostKeys() {

@@ -34,6 +34,10 @@ inline constexpr char kHost2022Key[] = "SOFTWARE\\ZWSOFT\\ZWCAD\\2022\\zh-CN";
 inline constexpr char kApp2022Key[] =
     "SOFTWARE\\ZWSOFT\\ZWCAD\\2022\\zh-CN\\Applications\\Quorel2022";
 
+// A host installation: its folder with a Fonts folder on the drive (made), and `key` with the
+// "Location" value `location` (the folder, with or without one trailing backslash).
+void SeedHost(const std::string& key, const std::string& location);
+
 // Empties HKLM\SOFTWARE\ZWSOFT before and after a test.
 class CleanHostKeys {
  public:

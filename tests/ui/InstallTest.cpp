@@ -38,8 +38,7 @@ class InstallTest : public ::testing::Test {
     testfs::MakeDir(package.data + "\\Quorel扩展绘图库");
     testfs::WriteFile(package.data + "\\Quorel扩展绘图库\\a.dwg", "a");
     testfs::WriteFile(package.data + "\\Quorel扩展绘图库\\b.dwg", "b");
-    testfs::MakeDir(host / "Fonts");
-    testreg::SetString(testreg::kHost2022Key, "Location", host.Path() + "\\");
+    testreg::SeedHost(testreg::kHost2022Key, host.Path() + "\\");
     theHostRegistry.DiscoverHosts();
     ASSERT_EQ(theHostRegistry.locations[1].size(), 1u);
   }
