@@ -72,6 +72,8 @@ TEST_F(WholeProgram, InstallsEverythingAndEnds) {
 }
 
 TEST_F(WholeProgram, CancelEndsTheProcessWithNothingChanged) {
+  // The default destination, which a faulty Cancel could make: absent before, removed after.
+  const testfs::FixedFolder defaultFolder("C:\\Quorel");
   const std::string before = testreg::Dump("SOFTWARE\\ZWSOFT");
   for (UINT how : {0u, 1u}) {
     Installer installer(exe);
@@ -86,7 +88,7 @@ TEST_F(WholeProgram, CancelEndsTheProcessWithNothingChanged) {
   }
   EXPECT_EQ(testreg::Dump("SOFTWARE\\ZWSOFT"), before);
   EXPECT_TRUE(testfs::List(target.Path()).empty());
-  EXPECT_FALSE(testfs::Exists("C:\\Quorel"));
+  EXPECT_FALSE(testfs::Exists(defaultFolder.Path()));
 }
 
 }  // namespace
