@@ -1,7 +1,6 @@
 // Hostile packages and destinations, and a user who clicks while a prompt is open: the whole
 // installation runs in this process behind the real setup dialog, every box answered for real.
 #include <windows.h>
-#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <atomic>

@@ -4,7 +4,6 @@
 // registers only a LOADER that fits, and creates nothing else anywhere on drive C:.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <commctrl.h>
 
 #include <algorithm>
 #include <functional>

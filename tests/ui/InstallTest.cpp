@@ -2,8 +2,6 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
-#include <atomic>
-
 #include "deploy/DeployTexts.h"
 #include "framework/ErrorReport.h"
 #include "host/HostRegistry.h"
