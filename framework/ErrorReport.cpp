@@ -20,7 +20,7 @@ std::string SystemMessage(HRESULT code) {
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_SYS_DEFAULT),
       reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string message = length && text ? std::string(text, length) : kInternalErrorText;
+  std::string message = length && text ? std::string(text, length) : kInternalError;
   if (text) LocalFree(text);
   return message;
 }
@@ -35,7 +35,7 @@ void ReportCurrentException() {
   } catch (const HResultError& error) {
     ReportError(error.Code());
   } catch (...) {
-    ShowReport(kInternalErrorText);
+    ShowReport(kInternalError);
   }
 }
 

@@ -9,7 +9,7 @@
 namespace framework {
 
 // The report's text for an error that is not an HRESULT, or a code the system has no text for.
-inline constexpr char kInternalErrorText[] = "内部应用程序出错。";
+inline constexpr char kInternalError[] = "内部应用程序出错。";
 
 class HResultError {
  public:

@@ -114,12 +114,12 @@ TEST(DialogBase, EscapedErrorIsReportedAndTheDialogStaysOpen) {
   ASSERT_EQ(records.size(), 2u);
   EXPECT_EQ(records[0].caption, "framework_tests");
   EXPECT_EQ(records[0].text, framework::SystemMessage(E_INVALIDARG));
-  EXPECT_NE(records[0].text, framework::kInternalErrorText);
+  EXPECT_NE(records[0].text, framework::kInternalError);
   EXPECT_TRUE(records[0].hasIcon);
   EXPECT_EQ(records[0].buttons, testui::ButtonsOf(MB_OK));
   EXPECT_EQ(records[0].owner, dialog.ownerSeen);
   EXPECT_FALSE(records[0].ownerEnabled);
-  EXPECT_EQ(records[1].text, framework::kInternalErrorText);
+  EXPECT_EQ(records[1].text, framework::kInternalError);
   EXPECT_EQ(records[1].caption, "framework_tests");
 }
 
