@@ -6,6 +6,7 @@
 #include "tests/support/Boxes.h"
 #include "tests/support/FreshState.h"
 #include "tests/support/Registry.h"
+#include "tests/support/Screen.h"
 #include "ui/Dlg_Setup.h"
 #include "ui/DialogTexts.h"
 
@@ -150,25 +151,9 @@ TEST_F(SetupDialog, EscapeCancelAndCloseEndWithCancel) {
             IDCANCEL);
 }
 
-// Pixels of a control's area as the screen shows them.
-std::vector<COLORREF> Capture(HWND dialog, int id, RECT* area = nullptr) {
-  HWND control = id ? GetDlgItem(dialog, id) : dialog;
-  RECT rect{};
-  GetClientRect(control, &rect);
-  if (area) *area = rect;
-  HDC source = GetDC(control);
-  HDC memory = CreateCompatibleDC(source);
-  HBITMAP bitmap = CreateCompatibleBitmap(source, rect.right, rect.bottom);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, rect.right, rect.bottom, source, 0, 0, SRCCOPY);
-  std::vector<COLORREF> pixels;
-  for (int y = 0; y < rect.bottom; ++y)
-    for (int x = 0; x < rect.right; ++x) pixels.push_back(GetPixel(memory, x, y));
-  SelectObject(memory, old);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(control, source);
-  return pixels;
+// Pixels of a control's area (0: the whole dialog) as the screen shows them.
+std::vector<COLORREF> Capture(HWND dialog, int id) {
+  return testui::Capture(id ? GetDlgItem(dialog, id) : dialog);
 }
 
 std::size_t CountColour(const std::vector<COLORREF>& pixels, COLORREF colour) {
