@@ -76,11 +76,11 @@ bool CopyFolder(const CopyJob& job, const CopyRules& rules) {
     if (!Skipped(entry, rules)) {
       const std::string from = source + "\\" + entry.cFileName;
       const std::string to = destination + "\\" + entry.cFileName;
-      // Before the copy: CopyFileA refuses a read-only target and copies the source's
-      // attributes and streams along.
+      // Before the copy: CopyFileA refuses a read-only, hidden or system target and copies the
+      // source's attributes and streams along.
       ClearReadOnly(from);
       if (rules.removeDownloadMark) RemoveDownloadMark(from);
-      ClearReadOnly(to);
+      MakeReplaceable(to);
       const auto copy = [&] {
         return destinationFits && CopyFileA(from.c_str(), to.c_str(), FALSE) != FALSE;
       };
