@@ -238,6 +238,16 @@ TEST_F(InstallTest, DefaultPathInstallsIntoQuorelZantrel) {
   testfs::RemoveTree("C:\\Quorel");
 }
 
+// Windows takes "/" for a separator: "C:/Quorel" is absolute, and the text stays as typed.
+TEST_F(InstallTest, ForwardSlashPathInstallsAsTyped) {
+  testfs::RemoveTree("C:\\Quorel");
+  EXPECT_EQ(Run("C:/Quorel"), IDOK);
+  EXPECT_EQ(theHostRegistry.installFolder, "C:/Quorel\\Zantrel");
+  EXPECT_EQ(dialog.destinationPath, "C:/Quorel");
+  EXPECT_TRUE(testfs::Exists("C:\\Quorel\\Zantrel\\Quorel扩展绘图库\\a.dwg"));
+  testfs::RemoveTree("C:\\Quorel");
+}
+
 // A host that runs at the first press gets the warning only; the second press installs anyway.
 TEST_F(InstallTest, RunningHostIsWarnedAboutOnce) {
   const std::string hostExe = target / "ZWCAD.EXE";
