@@ -2,21 +2,28 @@
 """Tests of the release bundle command (scripts/bundle.py), run on the build machine.
 
     bundle_test.py EXE TestCase...        unit cases against a stand-in or the real SetUp.exe
-    bundle_test.py --unpack EXE PREFIX    bundles the test package and unpacks its zip into the
-                                          Wine prefix for the installation test (bundle_tests)
+    bundle_test.py --unpack EXE PREFIX    bundles the test package, signed with a throwaway
+                                          certificate, and unpacks its zip into the Wine prefix
+                                          for the installation test (bundle_tests)
 """
+import hashlib
+import http.server
 import os
 import shutil
 import subprocess
 import sys
 import tempfile
+import threading
 import unittest
 import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-BUNDLE = os.path.join(HERE, "..", "..", "scripts", "bundle.py")
-VERSION = "2026.08.05"
-TOP = f"Zantrel-SetUp-{VERSION}"
+ROOT = os.path.join(HERE, "..", "..")
+BUNDLE = os.path.join(ROOT, "scripts", "bundle.py")
+with open(os.path.join(ROOT, "VERSION"), encoding="ascii") as version_file:
+    PACKED = version_file.read().strip()
+TOP = f"Zantrel-SetUp-{PACKED[:4]}.{PACKED[4:6]}.{PACKED[6:]}"
+SIGN_VARIABLES = ["SETUP_SIGN_PKCS12", "SETUP_SIGN_PASSWORD", "SETUP_SIGN_TIMESTAMP_URL"]
 LIBRARY = "Quorel扩展绘图库"
 EXE = None
 
@@ -38,9 +45,115 @@ def make_test_package(folder):
         write(os.path.join(folder, name), f"test {name}\n")
 
 
-def run_bundle(package, out, *extra):
+def run_bundle(package, out, *extra, signing=None):
+    """Runs the bundle command with exactly the signing variables given (none by default)."""
+    env = {k: v for k, v in os.environ.items() if k not in SIGN_VARIABLES}
+    env.update(signing or {})
     return subprocess.run([sys.executable, BUNDLE, "--exe", EXE, "--out", out, *extra, package],
-                          capture_output=True, encoding="utf-8")
+                          capture_output=True, encoding="utf-8", env=env)
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+class ThrowawayPki:
+    """A certificate authority of its own with a code-signing and a timestamping certificate,
+    made with openssl in a scratch folder for one test run (no key is ever kept)."""
+
+    PASSWORD = "test pass phrase"
+
+    def __init__(self, folder):
+        self.folder = folder
+        self.ca = self.path("ca.pem")
+        self.pkcs12 = self.path("signer.p12")
+        self.openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key",
+                     "-out", "ca.pem", "-days", "2", "-subj", "/CN=Zantrel Test CA",
+                     "-addext", "basicConstraints=critical,CA:TRUE",
+                     "-addext", "keyUsage=critical,keyCertSign,cRLSign")
+        for name, usage in (("signer", "codeSigning"), ("tsa", "critical,timeStamping")):
+            write(self.path(f"{name}.ext"), "basicConstraints=CA:FALSE\n"
+                  f"keyUsage=critical,digitalSignature\nextendedKeyUsage={usage}\n")
+            self.openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", f"{name}.key",
+                         "-out", f"{name}.csr", "-subj", f"/CN=Zantrel Test {name}")
+            self.openssl("x509", "-req", "-in", f"{name}.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
+                         "-CAcreateserial", "-days", "2", "-extfile", f"{name}.ext",
+                         "-out", f"{name}.pem")
+        self.openssl("pkcs12", "-export", "-inkey", "signer.key", "-in", "signer.pem",
+                     "-certfile", "ca.pem", "-out", "signer.p12",
+                     "-passout", f"pass:{self.PASSWORD}")
+        write(self.path("tsa.cnf"), "[tsa]\ndefault_tsa = tsa_config\n[tsa_config]\n"
+              f"serial = {self.path('tsa.serial')}\nsigner_cert = {self.path('tsa.pem')}\n"
+              f"signer_key = {self.path('tsa.key')}\ncerts = {self.ca}\n"
+              "signer_digest = sha256\ndefault_policy = 1.2.3.4.1\ndigests = sha256\n"
+              "ess_cert_id_alg = sha256\n")
+
+    def path(self, name):
+        return os.path.join(self.folder, name)
+
+    def openssl(self, *args):
+        subprocess.run(["openssl", *args], cwd=self.folder, check=True, capture_output=True)
+
+    def signing(self, **more):
+        return {"SETUP_SIGN_PKCS12": self.pkcs12, "SETUP_SIGN_PASSWORD": self.PASSWORD, **more}
+
+    def verify(self, exe, *extra):
+        return subprocess.run(["osslsigncode", "verify", "-CAfile", self.ca, *extra, "-in", exe],
+                              capture_output=True, text=True, errors="replace")
+
+
+class TimestampServer:
+    """An RFC 3161 time-stamping authority over HTTP on a free local port, answering with
+    openssl ts, for as long as the `with` block lasts."""
+
+    def __init__(self, pki):
+        pki_ = pki
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def do_POST(self):
+                query = self.rfile.read(int(self.headers["Content-Length"]))
+                with tempfile.TemporaryDirectory() as scratch:
+                    write_bytes(os.path.join(scratch, "query"), query)
+                    pki_.openssl("ts", "-reply", "-config", pki_.path("tsa.cnf"),
+                                 "-queryfile", os.path.join(scratch, "query"),
+                                 "-out", os.path.join(scratch, "reply"))
+                    reply = read(os.path.join(scratch, "reply"))
+                self.send_response(200)
+                self.send_header("Content-Type", "application/timestamp-reply")
+                self.send_header("Content-Length", str(len(reply)))
+                self.end_headers()
+                self.wfile.write(reply)
+
+            def log_message(self, *args):
+                pass
+
+        self.server = http.server.HTTPServer(("127.0.0.1", 0), Handler)
+        self.url = f"http://127.0.0.1:{self.server.server_address[1]}/"
+
+    def __enter__(self):
+        self.thread = threading.Thread(target=self.server.serve_forever)
+        self.thread.start()
+        return self
+
+    def __exit__(self, *_):
+        self.server.shutdown()
+        self.thread.join()
+        self.server.server_close()
+
+
+def write_bytes(path, data):
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def check_sums(test, folder):
+    """SHA256SUMS names the exe and the zip, with their digests, in sha256sum's format."""
+    lines = read(os.path.join(folder, "SHA256SUMS")).decode("ascii").splitlines()
+    sums = dict(reversed(line.split("  ", 1)) for line in lines)
+    test.assertEqual(sorted(sums), ["SetUp.exe", f"{TOP}.zip"])
+    for name, digest in sums.items():
+        test.assertEqual(digest, hashlib.sha256(read(os.path.join(folder, name))).hexdigest(), name)
 
 
 def tree(folder):
@@ -196,9 +309,12 @@ class SkippedNames(BundleCase):
 class Written(BundleCase):
     def test_dist_holds_the_installer_beside_the_package_and_one_zip_of_both(self):
         write(os.path.join(self.out, "stale.txt"), "from an earlier bundle")
-        result = run_bundle(self.package, self.out)
+        result = run_bundle(self.package, self.out, "--quiet")
         self.assertEqual(result.returncode, 0, result.stderr)
-        self.assertEqual(sorted(os.listdir(self.out)), ["Data", "SetUp.exe", f"{TOP}.zip"])
+        self.assertIn("SetUp.exe is NOT signed", result.stderr)
+        self.assertEqual(sorted(os.listdir(self.out)),
+                         ["Data", "SHA256SUMS", "SetUp.exe", f"{TOP}.zip"])
+        check_sums(self, self.out)
         with open(EXE, "rb") as f:
             exe = f.read()
         self.assertEqual(tree(os.path.join(self.out, "Data")), tree(self.package))
@@ -220,16 +336,76 @@ class Written(BundleCase):
         self.assertTrue(os.path.isfile(os.path.join(self.out, "Data", "Quorel2021.ZRX")))
 
 
+class Signed(BundleCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.pki_folder = tempfile.mkdtemp()
+        cls.pki = ThrowawayPki(cls.pki_folder)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.pki_folder)
+
+    def test_the_signature_verifies_and_removing_it_gives_back_the_built_exe(self):
+        result = run_bundle(self.package, self.out, "--quiet", signing=self.pki.signing())
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertNotIn("NOT signed", result.stderr)
+        self.assertIn("SetUp.exe signed", result.stdout)
+        signed = os.path.join(self.out, "SetUp.exe")
+        verified = self.pki.verify(signed)
+        self.assertEqual(verified.returncode, 0, verified.stdout + verified.stderr)
+        self.assertIn("Message digest algorithm  : SHA256", verified.stdout)
+        with zipfile.ZipFile(os.path.join(self.out, f"{TOP}.zip")) as z:
+            self.assertEqual(z.read(f"{TOP}/SetUp.exe"), read(signed))
+        check_sums(self, self.out)
+        unsigned = os.path.join(self.scratch, "unsigned.exe")
+        subprocess.run(["osslsigncode", "remove-signature", "-in", signed, "-out", unsigned],
+                       check=True, capture_output=True)
+        self.assertEqual(read(unsigned), read(EXE))
+
+    def test_a_timestamp_server_countersigns(self):
+        with TimestampServer(self.pki) as server:
+            result = run_bundle(self.package, self.out, "--quiet",
+                                signing=self.pki.signing(SETUP_SIGN_TIMESTAMP_URL=server.url))
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn(f"timestamped by {server.url}", result.stdout)
+        verified = self.pki.verify(os.path.join(self.out, "SetUp.exe"), "-TSA-CAfile", self.pki.ca)
+        self.assertEqual(verified.returncode, 0, verified.stdout + verified.stderr)
+        self.assertIn("Timestamp Server Signature verification: ok", verified.stdout)
+
+    def test_settings_that_cannot_sign_write_nothing(self):
+        cases = [
+            ("wrong password", self.pki.signing(SETUP_SIGN_PASSWORD="wrong"), "signing SetUp.exe failed"),
+            ("no such file", self.pki.signing(SETUP_SIGN_PKCS12=os.path.join(self.scratch, "x.p12")),
+             "no file"),
+            ("no password", {"SETUP_SIGN_PKCS12": self.pki.pkcs12}, "without SETUP_SIGN_PASSWORD"),
+            ("timestamp without certificate", {"SETUP_SIGN_TIMESTAMP_URL": "http://127.0.0.1:1/"},
+             "without SETUP_SIGN_PKCS12"),
+            # An unreachable server must not give a bundle without the timestamp asked for.
+            ("timestamp server unreachable",
+             self.pki.signing(SETUP_SIGN_TIMESTAMP_URL="http://127.0.0.1:1/"),
+             "signing SetUp.exe failed"),
+        ]
+        for name, signing, words in cases:
+            with self.subTest(name):
+                self.assertRefused(run_bundle(self.package, self.out, signing=signing), words)
+
+
 def unpack(prefix):
-    """Bundles the test package and unpacks the zip to C:\\zbundle in the prefix."""
+    """Bundles the test package, signed, and unpacks the zip to C:\\zbundle in the prefix."""
     scratch = tempfile.mkdtemp()
     try:
         package = os.path.join(scratch, "Data")
         out = os.path.join(scratch, "dist")
         make_test_package(package)
-        result = run_bundle(package, out)
+        pki = ThrowawayPki(scratch)
+        result = run_bundle(package, out, signing=pki.signing())
         sys.stderr.write(result.stderr)
         if result.returncode != 0:
+            return 1
+        verified = pki.verify(os.path.join(out, "SetUp.exe"))
+        if verified.returncode != 0:
+            sys.stderr.write(verified.stdout + verified.stderr)
             return 1
         target = os.path.join(prefix, "drive_c", "zbundle")
         shutil.rmtree(target, ignore_errors=True)
