@@ -5,11 +5,10 @@
 # prints every discovery sample.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD_DIR:-$root/build}
+build=$root/build
 runs=${RUNS:-7}
-"$root/scripts/deps.sh"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j2 --target SetUp bench_bare_dialog bench_driver bench_discovery >/dev/null
+. "$root/scripts/build.sh"
+build_project --target SetUp bench_bare_dialog bench_driver bench_discovery >/dev/null
 
 setup=$build/SetUp.exe
 bench=$build/bench
@@ -35,7 +34,7 @@ echo "  imports: $imports(${foreign:-system DLLs only})"
 # installer. Generated data is kept between runs.
 prefix=$build/bench-prefix
 "$root/scripts/demo-env.sh" "$prefix" "$setup" >/dev/null
-export WINEPREFIX=$prefix WINEDEBUG=-all LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+. "$root/scripts/wine-env.sh" "$prefix"
 work=$prefix/drive_c/zbench
 data=$work/Data
 if [ ! -f "$data/.complete" ]; then
@@ -53,12 +52,10 @@ if [ ! -f "$data/.complete" ]; then
 fi
 cp "$setup" "$work/SetUp.exe"
 
-. "$root/scripts/xvfb.sh"
-start_xvfb
-trap 'wineserver -k 2>/dev/null || true; stop_xvfb' EXIT
-# Services detached from this script's pipes (see scripts/test.sh).
-wineserver -p </dev/null >/dev/null 2>&1
-wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+session=$build/bench-session
+DISPLAY=$("$root/scripts/session.sh" start "$session" "$prefix")
+export DISPLAY
+trap '"$root/scripts/session.sh" stop "$session" "$prefix"' EXIT
 
 w() { winepath -w "$1"; }
 # 2. Start-up, against the bare template.

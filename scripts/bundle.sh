@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Makes the release bundle: dist/ with SetUp.exe beside Data/ (the package) and a zip of both,
 # named with the version. Without an argument the demo package is bundled.
-# Usage: bundle.sh [PACKAGE_FOLDER]. BUILD_DIR picks the build folder, DIST_DIR the output.
+# Usage: bundle.sh [PACKAGE_FOLDER]. DIST_DIR picks the output folder.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD_DIR:-$root/build}
+build=$root/build
 dist=${DIST_DIR:-$root/dist}
 [ $# -le 1 ] || { echo "usage: $0 [PACKAGE_FOLDER]" >&2; exit 2; }
 
@@ -19,7 +19,6 @@ fi
 
 # Refuse a bad package before spending a build on it.
 python3 "$root/scripts/bundle.py" --check "$package"
-"$root/scripts/deps.sh"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j2 --target SetUp
+. "$root/scripts/build.sh"
+build_project --target SetUp
 python3 "$root/scripts/bundle.py" --exe "$build/SetUp.exe" --out "$dist" --quiet "$package"

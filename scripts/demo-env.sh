@@ -7,7 +7,7 @@ prefix=$1
 exe=$2
 here=$(cd "$(dirname "$0")" && pwd)
 "$here/wine-prefix.sh" "$prefix"
-export WINEPREFIX=$prefix WINEDEBUG=-all LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+. "$here/wine-env.sh" "$prefix"
 
 c="$prefix/drive_c"
 # The caption buttons are glyphs of Wine's Marlett font (Debian's fonts-wine). This Wine looks for

@@ -3,13 +3,12 @@
 # opens there; without, it runs on a private Xvfb and saves a screenshot.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD_DIR:-$root/build}
-"$root/scripts/deps.sh"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j2 --target SetUp
+build=$root/build
+. "$root/scripts/build.sh"
+build_project --target SetUp
 prefix=$build/demo-prefix
 setup=$("$root/scripts/demo-env.sh" "$prefix" "$build/SetUp.exe")
-export WINEPREFIX=$prefix WINEDEBUG=-all LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+. "$root/scripts/wine-env.sh" "$prefix"
 echo "Demo prefix: $prefix (hosts 2022 and 2025, package beside $setup)"
 
 if [ -n "${DISPLAY:-}" ]; then
@@ -17,9 +16,10 @@ if [ -n "${DISPLAY:-}" ]; then
   exec wine explorer /desktop=Zantrel,1024x768 "$setup"
 fi
 
-. "$root/scripts/xvfb.sh"
-start_xvfb
-trap 'wineserver -k 2>/dev/null || true; stop_xvfb' EXIT
+session=$build/demo-session
+DISPLAY=$("$root/scripts/session.sh" start "$session" "$prefix")
+export DISPLAY
+trap '"$root/scripts/session.sh" stop "$session" "$prefix"' EXIT
 (cd "$prefix/drive_c/ZantrelDemo" && wine explorer /desktop=Zantrel,1024x768 "$setup" >/dev/null 2>&1 &)
 shot=${SCREENSHOT:-$build/setup-dialog.png}
 for _ in $(seq 1 300); do
