@@ -5,7 +5,7 @@
 
 The arguments after BUILD_DIR configure the fresh build as the tested one was (generator,
 toolchain, build type). Neither exe may hold the source folder or a build folder: those differ
-from one machine to the next. Exit status 1 on a difference, with where it lies.
+from one machine to the next. Exit status 1 on a difference.
 """
 import os
 import shutil
@@ -13,43 +13,14 @@ import subprocess
 import sys
 import tempfile
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from check_exe import Fatal, PeImage  # noqa: E402
 
-
-def where(data, offset):
-    """The part of the PE file an offset lies in, for the report."""
-    try:
-        pe = PeImage(data)
-    except Fatal:
-        return "not a PE file"
-    if offset < pe.opt:
-        return f"headers before the optional header (COFF TimeDateStamp at {pe.pe_offset + 8})"
-    for name, _, _, raw_ptr, raw_size in pe.sections:
-        if raw_ptr <= offset < raw_ptr + raw_size:
-            return f"section {name} (+0x{offset - raw_ptr:X})"
-    return "optional header or section table"
-
-
-def compare(first, second):
-    """A list of lines describing how two files differ; empty when they are the same."""
+def difference(first, second):
+    """How two files differ, or None."""
     if first == second:
-        return []
-    lines = [f"sizes {len(first)} and {len(second)} bytes"]
-    differing = [i for i, (a, b) in enumerate(zip(first, second)) if a != b]
-    lines.append(f"{len(differing)} differing bytes in the common length")
-    for offset in differing[:5]:
-        lines.append(f"  offset 0x{offset:X}: {where(first, offset)}")
-    return lines
-
-
-def leaked_paths(data, folders):
-    found = []
-    for folder in folders:
-        for encoding in ("utf-8", "utf-16-le"):
-            if folder.encode(encoding) in data:
-                found.append(f"{folder} ({encoding})")
-    return found
+        return None
+    offsets = [f"0x{i:X}" for i, (a, b) in enumerate(zip(first, second)) if a != b]
+    return (f"sizes {len(first)} and {len(second)} bytes, {len(offsets)} differing bytes in the "
+            f"common length, first at {', '.join(offsets[:5])}")
 
 
 def main(argv):
@@ -59,8 +30,7 @@ def main(argv):
     exe, source, build, configure = argv[0], argv[1], argv[2], argv[3:]
     with open(exe, "rb") as f:
         tested = f.read()
-    # A folder name of another length than the tested build's, so that a path or a length
-    # derived from it shows.
+    # A folder name of another length than the tested build's, so that a path shows.
     fresh = tempfile.mkdtemp(prefix="setup-reproduce-second-build-")
     try:
         folder = os.path.join(fresh, "b")
@@ -72,13 +42,16 @@ def main(argv):
                 return 1
         with open(os.path.join(folder, os.path.basename(exe)), "rb") as f:
             second = f.read()
-        failures = [f"the second build differs: {line}" for line in compare(tested, second)]
-        folders = [os.path.realpath(p) for p in (source, build, folder)]
-        for name, data in (("tested", tested), ("second", second)):
-            for leak in leaked_paths(data, folders):
-                failures.append(f"the {name} exe holds the build machine's folder {leak}")
     finally:
         shutil.rmtree(fresh, ignore_errors=True)
+    failures = []
+    if difference(tested, second):
+        failures.append(f"the second build differs: {difference(tested, second)}")
+    for path in (os.path.realpath(p) for p in (source, build, folder)):
+        for encoding in ("utf-8", "utf-16-le"):
+            for name, data in (("tested", tested), ("second", second)):
+                if path.encode(encoding) in data:
+                    failures.append(f"the {name} exe holds the folder {path} ({encoding})")
     for failure in failures:
         print(f"FAIL {failure}")
     print(f"reproducible: {len(tested)} bytes, {'different' if failures else 'identical'}")
