@@ -23,7 +23,7 @@ struct CopyRules {
 };
 
 const CopyRules kPackageFiles{"", 100, true, true, true};
-const CopyRules kDrawingLibrary{"\\Quorel扩展绘图库", 80, false, false, false};
+const CopyRules kDrawingLibrary{kLibrarySubfolder, 80, false, false, false};
 
 bool Skipped(const WIN32_FIND_DATAA& entry, const CopyRules& rules) {
   const std::string name = entry.cFileName;
@@ -53,17 +53,16 @@ bool CopyFolder(const CopyJob& job, const CopyRules& rules) {
   const std::string source = packageFolder + rules.subfolder;
   const std::string destination = job.folder + rules.subfolder;
   // A destination too long for its buffer is never written, not even cut short: a copy that
-  // reports failures reports every file, a silent one does nothing.
+  // reports failures reports every file; a silent one lists nothing and so makes the one step of
+  // an empty listing.
   const bool destinationFits = FitsPathBuffer(destination);
-  if (destinationFits)
-    CreateDirectoryA(destination.c_str(), nullptr);
-  else if (!rules.promptOnFailure)
-    return true;
+  if (destinationFits) CreateDirectoryA(destination.c_str(), nullptr);
 
   const std::string pattern = source + "\\*.*";
   WIN32_FIND_DATAA entry;
   Listing listing;
-  if (FitsPathBuffer(pattern)) listing.handle = FindFirstFileA(pattern.c_str(), &entry);
+  if (FitsPathBuffer(pattern) && (destinationFits || rules.promptOnFailure))
+    listing.handle = FindFirstFileA(pattern.c_str(), &entry);
 
   for (int pass = 0;;) {
     StepProgress(job.progress);
@@ -73,11 +72,11 @@ bool CopyFolder(const CopyJob& job, const CopyRules& rules) {
     if (!Skipped(entry, rules)) {
       const std::string from = source + "\\" + entry.cFileName;
       const std::string to = destination + "\\" + entry.cFileName;
-      // Before the copy: CopyFileA refuses a read-only target and copies the source's
-      // attributes and streams along.
+      // Before the copy: CopyFileA refuses a read-only, hidden or system target and copies the
+      // source's attributes and streams along.
       ClearReadOnly(from);
       if (rules.removeDownloadMark) RemoveDownloadMark(from);
-      ClearReadOnly(to);
+      MakeReplaceable(to);
       const auto copy = [&] {
         return destinationFits && CopyFileA(from.c_str(), to.c_str(), FALSE) != FALSE;
       };

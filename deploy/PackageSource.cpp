@@ -64,10 +64,23 @@ PathKind ProbePath(const std::string& path) {
   return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::Folder : PathKind::File;
 }
 
-void ClearReadOnly(const std::string& path) {
+namespace {
+
+// Clears the bits of `mask` that are set; a file with none of them is not written.
+void ClearAttributes(const std::string& path, DWORD mask) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY)) return;
-  SetFileAttributesA(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & mask)) return;
+  SetFileAttributesA(path.c_str(), attributes & ~mask);
+}
+
+}  // namespace
+
+void ClearReadOnly(const std::string& path) {
+  ClearAttributes(path, FILE_ATTRIBUTE_READONLY);
+}
+
+void MakeReplaceable(const std::string& path) {
+  ClearAttributes(path, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
 }
 
 bool RemoveDownloadMark(const std::string& path) {

@@ -19,6 +19,9 @@ void OverrideInstallerPath(const char* installerPath);
 
 PathKind ProbePath(const std::string& path);
 void ClearReadOnly(const std::string& path);
+// Clears read-only, hidden and system on a file that is about to be replaced: Windows' CopyFileA
+// refuses to replace a hidden or system file unless the source carries the same bits.
+void MakeReplaceable(const std::string& path);
 // Deletes the ":Zone.Identifier" stream of a downloaded file; true when one was deleted.
 bool RemoveDownloadMark(const std::string& path);
 

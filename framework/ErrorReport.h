@@ -24,7 +24,8 @@ class HResultError {
 std::string SystemMessage(HRESULT code);
 // Shows the report for a code.
 void ReportError(HRESULT code);
-// Shows the report for the exception being handled; call only inside a catch block.
-void ReportCurrentException();
+// Shows the report for the exception being handled; call only inside a catch block. Never
+// throws: it runs inside the dialog procedure.
+void ReportCurrentException() noexcept;
 
 }  // namespace framework

@@ -6,6 +6,7 @@
 #include "deploy/InstallationRun.h"
 #include "framework/Dialog.h"
 #include "host/HostRegistry.h"
+#include "res/version.h"
 
 class Dlg_Setup : public framework::CModalDialog, public InstallationDialog {
  public:
@@ -52,7 +53,7 @@ class Dlg_Setup : public framework::CModalDialog, public InstallationDialog {
   HFONT editionFont = nullptr;
 };
 
-// The version shown in the title, packed as YYYYMMDD.
-constexpr int kVersionNumber = 20260805;
+// The version shown in the title, packed as YYYYMMDD (from the file VERSION).
+constexpr int kVersionNumber = SETUP_VERSION_NUMBER;
 // "Zantrel软件 V2026.08.05" from a packed version number.
 std::string TitleFromVersion(int version);

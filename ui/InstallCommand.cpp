@@ -25,10 +25,17 @@ void Dlg_Setup::OnInstall() {
   if (destinationPath.empty() || !mbcs::IsAbsolutePath(destinationPath))
     throw framework::HResultError(E_INVALIDARG);
 
-  mbcs::RemoveTrailingBackslash(destinationPath);
-  CreateDirectoryA(destinationPath.c_str(), nullptr);
-  destinationPath += "\\Zantrel";
-  CreateDirectoryA(destinationPath.c_str(), nullptr);
+  std::string chosen = destinationPath;
+  mbcs::RemoveTrailingBackslash(chosen);
+  const std::string product = chosen + "\\Zantrel";
+  // Refused before anything is made: Windows would not make the library folder of a longer one,
+  // and the user would be told that the plug-in was installed.
+  if (product.size() > kLongestInstallFolder)
+    throw framework::HResultError(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
+
+  CreateDirectoryA(chosen.c_str(), nullptr);
+  CreateDirectoryA(product.c_str(), nullptr);
+  destinationPath = product;
 
   if (!RunInstallation(*this, theHostRegistry)) return;
   MessageBoxA(Handle(), kSuccessText, kSuccessCaption, MB_OK);

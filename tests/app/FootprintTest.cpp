@@ -172,8 +172,7 @@ TEST_F(Footprint, RunningHostWarningChangesNothing) {
   ASSERT_TRUE(host.Running());
   Run([&](HWND dialog, testui::BoxAnswerer& boxes) {
     setup.PressInstall(dialog);
-    ASSERT_TRUE(boxes.WaitForCount(1, 30000));
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(dialog) != FALSE; }));
+    ASSERT_TRUE(boxes.WaitForAnswered(1, dialog, 30000));
     testui::Click(dialog, IDCANCEL);
   });
   ASSERT_EQ(records.size(), 1u);

@@ -157,6 +157,43 @@ TEST_F(PackageCopy, ReplacesAReadOnlyFileAndLeavesItWritable) {
   EXPECT_FALSE(testfs::Attributes(package.data + "\\a.txt") & FILE_ATTRIBUTE_READONLY);
 }
 
+// Windows' CopyFileA will not replace a hidden or system file (Wine does): both copies clear
+// those bits with read-only before they copy, so an earlier copy never makes a prompt come back.
+TEST_F(FolderCopy, EarlierHiddenSystemReadOnlyFilesAreReplaced) {
+  const DWORD blocking = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  const struct {
+    std::string subfolder;
+    void (*copy)(const CopyJob&);
+    std::size_t prompts;  // for the held file only
+  } cases[] = {
+      {"", [](const CopyJob& job) { EXPECT_TRUE(CopyPackageFiles(job)); }, 1},
+      {std::string("\\") + kLibrary, CopyDrawingLibrary, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.subfolder);
+    const std::string from = package.data + c.subfolder;
+    const std::string to = product + c.subfolder;
+    testfs::MakeDir(from);
+    testfs::MakeDir(product);
+    testfs::MakeDir(to);
+    for (const char* name : {"\\a.txt", "\\held.txt"}) {
+      WriteFile(from + name, "new");
+      WriteFile(to + name, "old");
+      SetFileAttributesA((to + name).c_str(), blocking | FILE_ATTRIBUTE_ARCHIVE);
+    }
+    // A copy that then fails shows what was cleared before it.
+    testfs::HeldOpen lock(to + "\\held.txt");
+    testui::BoxAnswerer boxes({IDIGNORE});
+    c.copy(Job());
+    lock.Release();
+    EXPECT_EQ(boxes.Records().size(), c.prompts);
+    EXPECT_EQ(ReadFile(to + "\\a.txt"), "new");
+    EXPECT_EQ(testfs::Attributes(to + "\\a.txt") & blocking, 0u);
+    EXPECT_EQ(testfs::Attributes(to + "\\held.txt"), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
+    testfs::RemoveTree(product);
+  }
+}
+
 TEST_F(PackageCopy, InstallFolderTooLongIsNeverCutShort) {
   WriteFile(package.data + "\\a.txt", "a");
   const std::string tooLong = package.root / std::string(300 - package.root.Path().size(), 'z');
@@ -240,6 +277,8 @@ TEST_F(LibraryCopy, DestinationTooLongIsSkippedSilently) {
   CopyDrawingLibrary(CopyJob{folder, progress.Bar()});
   EXPECT_TRUE(List(folder).empty());
   EXPECT_TRUE(boxes.Records().empty());
+  // One step, as for a library that cannot be listed: the count never depends on the path.
+  EXPECT_EQ(progress.Steps(), 1);
 }
 
 }  // namespace

@@ -123,6 +123,21 @@ TEST(FileProbes, ClearReadOnlyClearsThatBitAlone) {
   EXPECT_FALSE(testfs::Exists(root / "none"));
 }
 
+TEST(FileProbes, MakeReplaceableClearsWhatBlocksACopyAndKeepsTheRest) {
+  testfs::TempDir root("replaceable");
+  const DWORD blocking = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  for (DWORD bit : {DWORD{FILE_ATTRIBUTE_READONLY}, DWORD{FILE_ATTRIBUTE_HIDDEN},
+                    DWORD{FILE_ATTRIBUTE_SYSTEM}, blocking}) {
+    const std::string file = root / "file.txt";
+    testfs::WriteFile(file, "x");
+    SetFileAttributesA(file.c_str(), bit | FILE_ATTRIBUTE_ARCHIVE);
+    ASSERT_EQ(testfs::Attributes(file) & blocking, bit);
+    MakeReplaceable(file);
+    EXPECT_EQ(testfs::Attributes(file), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE)) << bit;
+    DeleteFileA(file.c_str());
+  }
+}
+
 // Without a mark (and Wine has no streams at all): false, and the file is left as it was.
 TEST(FileProbes, RemoveDownloadMarkLeavesAnUnmarkedFileAsItWas) {
   testfs::TempDir root("mark");

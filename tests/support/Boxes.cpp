@@ -151,6 +151,11 @@ bool BoxAnswerer::WaitForCount(std::size_t count, DWORD timeoutMs) {
   return WaitUntil([&] { return Records().size() >= count; }, timeoutMs);
 }
 
+bool BoxAnswerer::WaitForAnswered(std::size_t count, HWND owner, DWORD timeoutMs) {
+  return WaitForCount(count, timeoutMs) &&
+         WaitUntil([&] { return IsWindowEnabled(owner) != FALSE; }, timeoutMs);
+}
+
 void BoxAnswerer::OnBox(std::function<void(const BoxRecord&, HWND)> newHook) {
   std::lock_guard<std::mutex> lock(mutex);
   hook = std::move(newHook);

@@ -42,6 +42,8 @@ class BoxAnswerer {
   void Answer(std::vector<int> newAnswers);
   std::vector<BoxRecord> Records();
   bool WaitForCount(std::size_t count, DWORD timeoutMs = 10000);
+  // Waits for `count` boxes and then for `owner` to take input again (the last box has gone).
+  bool WaitForAnswered(std::size_t count, HWND owner, DWORD timeoutMs = 10000);
   // Runs before each box is answered (on the answering thread), e.g. to release a locked file.
   void OnBox(std::function<void(const BoxRecord&, HWND box)> hook);
 

@@ -53,13 +53,11 @@ class InstallTest : public ::testing::Test {
             const std::size_t before = boxes.Records().size();
             testui::Click(window, IDC_INSTALL);
             if (i + 1 < presses) {
-              ASSERT_TRUE(boxes.WaitForCount(before + 1));
-              ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(window) != FALSE; }));
+              ASSERT_TRUE(boxes.WaitForAnswered(before + 1, window));
             }
           }
           if (boxesToWait) {
-            ASSERT_TRUE(boxes.WaitForCount(boxesToWait));
-            ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(window) != FALSE; }));
+            ASSERT_TRUE(boxes.WaitForAnswered(boxesToWait, window));
           } else {
             EXPECT_TRUE(WaitUntil([&] { return !IsWindow(window); }, 30000));
           }
@@ -161,16 +159,15 @@ TEST_F(InstallTest, EmptyOrRelativePathIsRefusedAndTheDialogStaysOpen) {
   for (const std::string& path : paths) {
     dialog.destinationPath = path;
     const std::size_t before = boxes.Records().size();
-    const INT_PTR result = testui::RunWithDriver(
-        [&] { return dialog.DoModal(); },
-        [&](HWND window) {
-          testui::Click(window, IDC_INSTALL);
-          ASSERT_TRUE(boxes.WaitForCount(before + 1));
-          ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(window) != FALSE; }));
-          EXPECT_TRUE(IsWindowVisible(window));
-          EXPECT_TRUE(testui::ItemVisible(window, IDC_PATH));
-          EXPECT_EQ(testui::ItemText(window, IDC_PATH), path);
-        });
+    const INT_PTR result =
+        testui::RunWithDriver([&] { return dialog.DoModal(); },
+                              [&](HWND window) {
+                                testui::Click(window, IDC_INSTALL);
+                                ASSERT_TRUE(boxes.WaitForAnswered(before + 1, window));
+                                EXPECT_TRUE(IsWindowVisible(window));
+                                EXPECT_TRUE(testui::ItemVisible(window, IDC_PATH));
+                                EXPECT_EQ(testui::ItemText(window, IDC_PATH), path);
+                              });
     EXPECT_EQ(result, IDCANCEL) << path;
     const BoxRecord box = boxes.Records().back();
     EXPECT_EQ(box.caption, "ui_tests") << path;
@@ -212,6 +209,16 @@ TEST_F(InstallTest, DefaultPathInstallsIntoQuorelZantrel) {
   EXPECT_EQ(fresh.destinationPath, chosen.Path());
   EXPECT_EQ(Run(chosen.Path()), IDOK);
   EXPECT_TRUE(testfs::Exists(chosen.Path() + "\\Zantrel\\Quorel2021.ZRX"));
+}
+
+// Windows takes "/" for a separator: "C:/Quorel" is absolute, and the text stays as typed.
+TEST_F(InstallTest, ForwardSlashPathInstallsAsTyped) {
+  testfs::RemoveTree("C:\\Quorel");
+  EXPECT_EQ(Run("C:/Quorel"), IDOK);
+  EXPECT_EQ(theHostRegistry.installFolder, "C:/Quorel\\Zantrel");
+  EXPECT_EQ(dialog.destinationPath, "C:/Quorel");
+  EXPECT_TRUE(testfs::Exists("C:\\Quorel\\Zantrel\\Quorel扩展绘图库\\a.dwg"));
+  testfs::RemoveTree("C:\\Quorel");
 }
 
 // A host that runs at the first press gets the warning only; the second press installs anyway.

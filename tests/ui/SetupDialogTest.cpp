@@ -46,7 +46,7 @@ class SetupDialog : public testing::Test {
 };
 
 TEST_F(SetupDialog, TitleCarriesThePackedVersionWithLeadingZeros) {
-  EXPECT_EQ(TitleFromVersion(kVersionNumber), "Zantrel软件 V2026.08.05");
+  EXPECT_EQ(TitleFromVersion(20260805), "Zantrel软件 V2026.08.05");
   EXPECT_EQ(TitleFromVersion(20261231), "Zantrel软件 V2026.12.31");
   EXPECT_EQ(TitleFromVersion(20271009), "Zantrel软件 V2027.10.09");
   EXPECT_EQ(TitleFromVersion(20300110), "Zantrel软件 V2030.01.10");
@@ -65,7 +65,8 @@ TEST_F(SetupDialog, OnlyInstalledYearsAreEnabledAndTicked) {
       EXPECT_EQ(ItemChecked(dialog, BoxOf(year)), installed ? BST_CHECKED : BST_UNCHECKED) << year;
     }
     EXPECT_TRUE(ItemEnabled(dialog, IDC_INSTALL));
-    EXPECT_EQ(testui::ItemText(dialog, IDC_TITLE), "Zantrel软件 V2026.08.05");
+    // The dotted date of the file VERSION, as the build spells it for the bundle's name.
+    EXPECT_EQ(testui::ItemText(dialog, IDC_TITLE), "Zantrel软件 V" SETUP_VERSION_DOTTED);
     EXPECT_EQ(testui::ItemText(dialog, IDC_EDITION), kEditionText);
     EXPECT_EQ(testui::ItemText(dialog, IDC_PATH), "C:\\Quorel");
     char caption[64] = {};
