@@ -1,5 +1,6 @@
 #include "deploy/FolderCopy.h"
 
+#include "deploy/DeployTexts.h"
 #include "deploy/PackageSource.h"
 #include "framework/Text.h"
 #include "framework/Window.h"
@@ -22,11 +23,7 @@ struct CopyRules {
 };
 
 const CopyRules kPackageFiles{"", 100, true, true, true};
-const CopyRules kDrawingLibrary{"\\Quorel扩展绘图库", 80, false, false, false};
-
-const char kCaption[] = "Q-软件安装";
-const char kCopyFailed[] =
-    "拷贝文件 %s 失败，可能原因如下：\n\n1、CAD未关闭\n\n2、系统权限未开放，请以管理者权限登陆系统";
+const CopyRules kDrawingLibrary{kLibrarySubfolder, 80, false, false, false};
 
 bool Skipped(const WIN32_FIND_DATAA& entry, const CopyRules& rules) {
   const std::string name = entry.cFileName;
@@ -98,17 +95,16 @@ bool CopyFolder(const CopyJob& job, const CopyRules& rules) {
   const std::string source = packageFolder + rules.subfolder;
   const std::string destination = job.folder + rules.subfolder;
   // A destination too long for its buffer is never written, not even cut short: a copy that
-  // reports failures reports every file, a silent one does nothing.
+  // reports failures reports every file; a silent one lists nothing and so makes the one step of
+  // an empty listing.
   const bool destinationFits = FitsPathBuffer(destination);
-  if (destinationFits)
-    CreateDirectoryA(destination.c_str(), nullptr);
-  else if (!rules.promptOnFailure)
-    return true;
+  if (destinationFits) CreateDirectoryA(destination.c_str(), nullptr);
 
   const std::string pattern = source + "\\*.*";
   WIN32_FIND_DATAA entry;
   Listing listing;
-  if (FitsPathBuffer(pattern)) listing.handle = FindFirstFileA(pattern.c_str(), &entry);
+  if (FitsPathBuffer(pattern) && (destinationFits || rules.promptOnFailure))
+    listing.handle = FindFirstFileA(pattern.c_str(), &entry);
 
   ProgressSteps steps(job.progress);
   for (int pass = 0;;) {
@@ -119,11 +115,11 @@ bool CopyFolder(const CopyJob& job, const CopyRules& rules) {
     if (!Skipped(entry, rules)) {
       const std::string from = source + "\\" + entry.cFileName;
       const std::string to = destination + "\\" + entry.cFileName;
-      // Before the copy: CopyFileA refuses a read-only target and copies the source's
-      // attributes and streams along.
+      // Before the copy: CopyFileA refuses a read-only, hidden or system target and copies the
+      // source's attributes and streams along.
       ClearReadOnly(from);
       if (rules.removeDownloadMark) RemoveDownloadMark(from);
-      ClearReadOnly(to);
+      MakeReplaceable(to);
       const auto copy = [&] {
         return destinationFits && CopyFileA(from.c_str(), to.c_str(), FALSE) != FALSE;
       };
@@ -131,8 +127,8 @@ bool CopyFolder(const CopyJob& job, const CopyRules& rules) {
       if (!copied && rules.promptOnFailure) steps.Resume();
       while (!copied && rules.promptOnFailure) {
         const int answer = MessageBoxA(framework::MessageOwner(),
-                                       framework::FormatText(kCopyFailed, to.c_str()).c_str(),
-                                       kCaption, MB_ABORTRETRYIGNORE);
+                                       framework::FormatText(kCopyFailedFormat, to.c_str()).c_str(),
+                                       kSetupCaption, MB_ABORTRETRYIGNORE);
         if (answer == IDABORT) return false;
         if (answer != IDRETRY) break;
         copied = copy();

@@ -6,15 +6,10 @@
 #include "deploy/Fonts.h"
 #include "framework/Text.h"
 #include "host/Registration.h"
-#include "res/resource.h"
 
 bool RunInstallation(InstallationDialog& dialog, HostRegistry& hosts) {
-  // The progress bar takes the place of the path row.
-  HWND window = dialog.DialogWindow();
-  for (int id : {IDC_PATH_CAPTION, IDC_PATH, IDC_BROWSE})
-    ShowWindow(GetDlgItem(window, id), SW_HIDE);
+  dialog.ShowProgressLayout();
   HWND progress = dialog.ProgressBar();
-  ShowWindow(progress, SW_SHOWNORMAL);
   SendMessageA(progress, PBM_SETRANGE, 0, MAKELPARAM(0, 50));
   SendMessageA(progress, PBM_SETSTEP, 1, 0);
   SendMessageA(progress, PBM_SETPOS, 0, 0);

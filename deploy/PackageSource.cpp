@@ -1,5 +1,6 @@
 #include "deploy/PackageSource.h"
 
+#include "deploy/DeployTexts.h"
 #include "framework/Text.h"
 #include "framework/Window.h"
 
@@ -19,10 +20,7 @@ std::string RunningInstallerPath() {
 }
 
 bool ReportNoPackage() {
-  MessageBoxA(
-      framework::MessageOwner(),
-      "未找到安装所需的Data文件夹 !\n\n可能安装文件下载后没有解压，\n\n请解压后再执行SetUp.exe !",
-      "Q-软件安装", MB_OK);
+  MessageBoxA(framework::MessageOwner(), kNoPackageText, kSetupCaption, MB_OK);
   return false;
 }
 
@@ -66,15 +64,26 @@ PathKind ProbePath(const std::string& path) {
   return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::Folder : PathKind::File;
 }
 
-void ClearReadOnly(const std::string& path) {
+namespace {
+
+// Clears the bits of `mask` that are set; a file with none of them is not written.
+void ClearAttributes(const std::string& path, DWORD mask) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY)) return;
-  SetFileAttributesA(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & mask)) return;
+  SetFileAttributesA(path.c_str(), attributes & ~mask);
 }
 
-bool RemoveDownloadMark(const std::string& path) { return RemoveDownloadMark(path, DeleteFileA); }
+}  // namespace
 
-bool RemoveDownloadMark(const std::string& path, DeleteFileFunction deleteFile) {
+void ClearReadOnly(const std::string& path) {
+  ClearAttributes(path, FILE_ATTRIBUTE_READONLY);
+}
+
+void MakeReplaceable(const std::string& path) {
+  ClearAttributes(path, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+}
+
+bool RemoveDownloadMark(const std::string& path) {
   const std::string stream = path + ":Zone.Identifier";
-  return deleteFile(stream.c_str()) != FALSE;
+  return DeleteFileA(stream.c_str()) != FALSE;
 }

@@ -19,12 +19,14 @@ void OverrideInstallerPath(const char* installerPath);
 
 PathKind ProbePath(const std::string& path);
 void ClearReadOnly(const std::string& path);
+// Clears read-only, hidden and system on a file that is about to be replaced: Windows' CopyFileA
+// refuses to replace a hidden or system file unless the source carries the same bits.
+void MakeReplaceable(const std::string& path);
 // Deletes the ":Zone.Identifier" stream of a downloaded file; true when one was deleted.
 bool RemoveDownloadMark(const std::string& path);
-// The same with the deletion passed in (tests see the stream name it forms).
-using DeleteFileFunction = BOOL(WINAPI*)(LPCSTR);
-bool RemoveDownloadMark(const std::string& path, DeleteFileFunction deleteFile);
 
 // Paths are formatted into 260-byte buffers: a longer one is never used cut short.
 constexpr std::size_t kPathBufferSize = 260;
-inline bool FitsPathBuffer(const std::string& path) { return path.size() < kPathBufferSize; }
+inline bool FitsPathBuffer(const std::string& path) {
+  return path.size() < kPathBufferSize;
+}

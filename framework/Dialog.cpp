@@ -78,14 +78,14 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
     self = reinterpret_cast<CDialog*>(lParam);
     self->hwnd = window;
     SetWindowLongPtrA(window, DWLP_USER, lParam);
-    RunningDialogs().push_back(window);
   } else {
     self = reinterpret_cast<CDialog*>(GetWindowLongPtrA(window, DWLP_USER));
   }
   if (!self) return FALSE;
   // No C++ exception may unwind through the dialog manager's frames: report it here and abandon
-  // the command; the dialog stays open.
+  // the command; the dialog stays open. A dialog that cannot start ends with -1.
   try {
+    if (message == WM_INITDIALOG) RunningDialogs().push_back(window);
     return self->Dispatch(message, wParam, lParam);
   } catch (...) {
     ReportCurrentException();
@@ -150,8 +150,10 @@ void CDialog::CenterInWorkArea() const {
 }
 
 INT_PTR CModalDialog::DoModal() {
-  const INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId),
-                                         owner, DialogProc, reinterpret_cast<LPARAM>(this));
+  // DialogProc reads the pointer back as a CDialog*: it goes through the integer as one.
+  const INT_PTR result =
+      DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId), owner, DialogProc,
+                      reinterpret_cast<LPARAM>(static_cast<CDialog*>(this)));
   auto& running = RunningDialogs();
   running.erase(std::remove(running.begin(), running.end(), hwnd), running.end());
   hwnd = nullptr;

@@ -7,8 +7,6 @@ namespace framework {
 
 namespace {
 
-const char kInternalError[] = "内部应用程序出错。";
-
 void ShowReport(const std::string& text) {
   const std::string caption = ExecutableName();
   MessageBoxA(MessageOwner(), text.c_str(), caption.c_str(), MB_OK | MB_ICONSTOP);
@@ -31,13 +29,18 @@ void ReportError(HRESULT code) {
   ShowReport(SystemMessage(code));
 }
 
-void ReportCurrentException() {
+void ReportCurrentException() noexcept {
   try {
-    throw;
-  } catch (const HResultError& error) {
-    ReportError(error.Code());
+    try {
+      throw;
+    } catch (const HResultError& error) {
+      ReportError(error.Code());
+    } catch (...) {
+      ShowReport(kInternalError);
+    }
   } catch (...) {
-    ShowReport(kInternalError);
+    // The report itself failed (it allocates): the same box without the texts it could not make.
+    MessageBoxA(MessageOwner(), kInternalError, nullptr, MB_OK | MB_ICONSTOP);
   }
 }
 

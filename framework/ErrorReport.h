@@ -8,6 +8,9 @@
 
 namespace framework {
 
+// The report's text for an error that is not an HRESULT, or a code the system has no text for.
+inline constexpr char kInternalError[] = "内部应用程序出错。";
+
 class HResultError {
  public:
   explicit HResultError(HRESULT code) : code(code) {}
@@ -21,7 +24,8 @@ class HResultError {
 std::string SystemMessage(HRESULT code);
 // Shows the report for a code.
 void ReportError(HRESULT code);
-// Shows the report for the exception being handled; call only inside a catch block.
-void ReportCurrentException();
+// Shows the report for the exception being handled; call only inside a catch block. Never
+// throws: it runs inside the dialog procedure.
+void ReportCurrentException() noexcept;
 
 }  // namespace framework

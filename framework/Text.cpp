@@ -70,11 +70,13 @@ bool RemoveTrailingBackslash(std::string& text) {
 
 bool IsAbsolutePath(const std::string& path) {
   const auto isLetter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
-  if (path.size() >= 3 && isLetter(path[0]) && path[1] == ':' && path[2] == '\\') return true;
+  // Windows takes "/" for a separator as well ("/" is never the second byte of a character).
+  const auto isSeparator = [](char c) { return c == '\\' || c == '/'; };
+  if (path.size() >= 3 && isLetter(path[0]) && path[1] == ':' && isSeparator(path[2])) return true;
   // "\\server\share": a server name and a share name, each non-empty.
-  if (path.size() < 5 || path[0] != '\\' || path[1] != '\\') return false;
+  if (path.size() < 5 || !isSeparator(path[0]) || !isSeparator(path[1])) return false;
   for (std::size_t i = 2; i < path.size(); i += CharLength(path, i)) {
-    if (path[i] == '\\') return i > 2 && i + 1 < path.size();
+    if (isSeparator(path[i])) return i > 2 && i + 1 < path.size();
   }
   return false;
 }

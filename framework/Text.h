@@ -21,7 +21,7 @@ bool EqualsNoCase(const std::string& a, const std::string& b);
 bool EndsWithBackslash(const std::string& text);
 // Removes one trailing backslash when the last character is one; returns whether it did.
 bool RemoveTrailingBackslash(std::string& text);
-// Whether a path is absolute: "X:\..." or "\\server\share...".
+// Whether a path is absolute: "X:\..." or "\\server\share...", with either separator.
 bool IsAbsolutePath(const std::string& path);
 
 }  // namespace mbcs

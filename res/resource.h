@@ -1,6 +1,9 @@
 // Resource and control identifiers: the numbers of the dialog template, named once.
 #pragma once
 
+// The setup dialog's caption, for the template and for whoever looks for the dialog.
+#define SETUP_DIALOG_CAPTION "Zantrel安装"
+
 #define IDI_APP 1
 #define IDD_SETUP 141
 #define IDB_LOGO 147

@@ -3,13 +3,20 @@
 
     bundle.py [--check] [--quiet] --exe SETUP_EXE --out DIST [--version V] PACKAGE
 
+SetUp.exe is signed (Authenticode, SHA-256, with osslsigncode) when SETUP_SIGN_PKCS12 names the
+vendor's PKCS#12 file and SETUP_SIGN_PASSWORD holds its password; SETUP_SIGN_TIMESTAMP_URL adds an
+RFC 3161 timestamp from that server. DIST also gets SHA256SUMS for the exe and the zip.
+
 Every check runs before anything is written; an error leaves DIST as it was. Exit status: 0 when
-the bundle was written (or, with --check, would be), 1 when the package is refused, 2 on bad usage.
+the bundle was written (or, with --check, would be), 1 when the package is refused or signing
+fails, 2 on bad usage.
 """
 import argparse
+import hashlib
 import os
 import re
 import shutil
+import subprocess
 import sys
 import zipfile
 
@@ -21,6 +28,10 @@ INSTALLER = "SetUp.EXE"
 # The installer's listing loops stop after this many entries, "." and ".." included.
 PACKAGE_ENTRIES = 101
 LIBRARY_ENTRIES = 81
+# The program name that the elevation prompt shows from the signature. ASCII: osslsigncode stores
+# it as an ASCII string, which Windows would not read as Chinese.
+SIGNED_NAME = "Zantrel SetUp"
+SIGN_VARIABLES = ["SETUP_SIGN_PKCS12", "SETUP_SIGN_PASSWORD", "SETUP_SIGN_TIMESTAMP_URL"]
 # Characters a Windows file name cannot hold.
 FORBIDDEN = set('<>:"/\\|?*') | {chr(c) for c in range(32)}
 
@@ -141,20 +152,86 @@ def check_package(package):
 
 
 def project_version(root):
-    text = open(os.path.join(root, "CMakeLists.txt"), encoding="utf-8").read()
-    match = re.search(r"project\(\s*\S+\s+VERSION\s+([0-9.]+)", text)
-    if not match:
-        raise SystemExit("bundle: no project VERSION in CMakeLists.txt")
-    return match.group(1)
+    """The packed YYYYMMDD of the file VERSION as "YYYY.MM.DD"."""
+    with open(os.path.join(root, "VERSION"), encoding="ascii") as f:
+        packed = f.read().strip()
+    if not re.fullmatch(r"\d{8}", packed):
+        raise SystemExit(f"bundle: VERSION holds {packed!r}, not YYYYMMDD")
+    return f"{packed[:4]}.{packed[4:6]}.{packed[6:]}"
 
 
-def write_bundle(exe, package, out, version):
+class Signing:
+    """The vendor's certificate from the environment, or None (the exe ships unsigned)."""
+
+    def __init__(self, pkcs12, password, timestamp_url):
+        self.pkcs12, self.password, self.timestamp_url = pkcs12, password, timestamp_url
+
+    @staticmethod
+    def from_environment(report):
+        given = {name: os.environ.get(name) for name in SIGN_VARIABLES}
+        pkcs12, password, url = (given[name] for name in SIGN_VARIABLES)
+        if not pkcs12:
+            stray = [name for name in SIGN_VARIABLES[1:] if given[name]]
+            if stray:
+                report.errors.append(f"{', '.join(stray)} given without SETUP_SIGN_PKCS12")
+            return None
+        if not os.path.isfile(pkcs12):
+            report.errors.append(f"SETUP_SIGN_PKCS12: no file {shown(pkcs12)}")
+        if password is None:
+            report.errors.append("SETUP_SIGN_PKCS12 given without SETUP_SIGN_PASSWORD")
+        if not shutil.which("osslsigncode"):
+            report.errors.append("osslsigncode is missing (scripts/deps.sh installs it)")
+        return Signing(pkcs12, password or "", url or None)
+
+    def sign(self, exe, signed):
+        """Signs `exe` into `signed`; raises SigningFailed with osslsigncode's words."""
+        # The password goes through a pipe, not the command line that other users can read.
+        read, write = os.pipe()
+        try:
+            os.write(write, self.password.encode("utf-8"))
+            os.close(write)
+            write = None
+            command = ["osslsigncode", "sign", "-pkcs12", self.pkcs12,
+                       "-readpass", f"/dev/fd/{read}", "-h", "sha256", "-n", SIGNED_NAME]
+            if self.timestamp_url:
+                command += ["-ts", self.timestamp_url]
+            run = subprocess.run(command + ["-in", exe, "-out", signed], pass_fds=(read,),
+                                 capture_output=True, text=True, errors="replace")
+        finally:
+            os.close(read)
+            if write is not None:
+                os.close(write)
+        if run.returncode != 0 or not os.path.isfile(signed):
+            raise SigningFailed((run.stdout + run.stderr).strip())
+        shutil.copymode(exe, signed)
+
+    def describe(self):
+        stamp = f", timestamped by {self.timestamp_url}" if self.timestamp_url else ""
+        return f"signed (Authenticode, SHA-256{stamp})"
+
+
+class SigningFailed(Exception):
+    pass
+
+
+def sha256(path):
+    digest = hashlib.sha256()
+    with open(path, "rb") as f:
+        for block in iter(lambda: f.read(1 << 20), b""):
+            digest.update(block)
+    return digest.hexdigest()
+
+
+def write_bundle(exe, package, out, version, signing=None):
     """Builds the bundle in a sibling folder, then puts it in place of `out`."""
     stage = f"{out}.tmp-{os.getpid()}"
     shutil.rmtree(stage, ignore_errors=True)
     os.makedirs(stage)
     try:
-        shutil.copy2(exe, os.path.join(stage, "SetUp.exe"))
+        if signing:
+            signing.sign(exe, os.path.join(stage, "SetUp.exe"))
+        else:
+            shutil.copy2(exe, os.path.join(stage, "SetUp.exe"))
         shutil.copytree(package, os.path.join(stage, "Data"))
         top = f"Zantrel-SetUp-{version}"
         archive = os.path.join(stage, f"{top}.zip")
@@ -166,6 +243,10 @@ def write_bundle(exe, package, out, version):
                 z.write(folder, f"{top}/{relative}/")
                 for name in sorted(files):
                     z.write(os.path.join(folder, name), f"{top}/{relative}/{name}")
+        # The format of sha256sum, so that `sha256sum -c SHA256SUMS` in the folder checks both.
+        with open(os.path.join(stage, "SHA256SUMS"), "w", encoding="ascii", newline="\n") as f:
+            for name in ("SetUp.exe", f"{top}.zip"):
+                f.write(f"{sha256(os.path.join(stage, name))}  {name}\n")
         if os.path.lexists(out):
             shutil.rmtree(out)
         os.rename(stage, out)
@@ -196,6 +277,7 @@ def main(argv):
         out = os.path.abspath(args.out)
         if os.path.commonpath([out, package]) == out:
             report.errors.append(f"the package lies inside the bundle folder {out}")
+    signing = None if args.check else Signing.from_environment(report)
 
     if not args.quiet:
         for note in report.notes:
@@ -212,8 +294,19 @@ def main(argv):
 
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     version = args.version or project_version(root)
-    archive = write_bundle(args.exe, package, os.path.abspath(args.out), version)
-    print(f"bundle: {os.path.abspath(args.out)} (SetUp.exe, Data/) and {archive}")
+    try:
+        archive = write_bundle(args.exe, package, os.path.abspath(args.out), version, signing)
+    except SigningFailed as e:
+        print(f"bundle: error: signing SetUp.exe failed:\n{e}", file=sys.stderr)
+        print("bundle: nothing written", file=sys.stderr)
+        return 1
+    print(f"bundle: {os.path.abspath(args.out)} (SetUp.exe, Data/, SHA256SUMS) and {archive}")
+    if signing:
+        print(f"bundle: SetUp.exe {signing.describe()}")
+    else:
+        # Said even with --quiet: an unsigned installer meets warnings and an unknown publisher.
+        print("bundle: warning: SetUp.exe is NOT signed (set SETUP_SIGN_PKCS12 and "
+              "SETUP_SIGN_PASSWORD to sign it)", file=sys.stderr)
     return 0
 
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the release bundle: dist/ with SetUp.exe beside Data/ (the package) and a zip of both,
 # named with the version. Without an argument the demo package is bundled.
-# Usage: bundle.sh [PACKAGE_FOLDER]. DIST_DIR picks the output folder.
+# Usage: bundle.sh [PACKAGE_FOLDER]. DIST_DIR picks the output folder. SETUP_SIGN_PKCS12 and
+# SETUP_SIGN_PASSWORD (and SETUP_SIGN_TIMESTAMP_URL) sign SetUp.exe: see the README.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build

@@ -10,6 +10,12 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/wine-env.sh" "$prefix"
 
 c="$prefix/drive_c"
+# The caption buttons are glyphs of Wine's Marlett font (Debian's fonts-wine). This Wine looks for
+# its own fonts in a folder it cannot open, so give the prefix a copy; every font in the Windows
+# Fonts folder is loaded.
+if [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+  cp -n /usr/share/wine/fonts/marlett.ttf "$c/windows/Fonts/"
+fi
 mkdir -p "$c/ZWCAD 2022/Fonts" "$c/ZWCAD Mechanical 2025/Fonts"
 app="$c/ZantrelDemo"
 rm -rf "$app"

@@ -25,6 +25,11 @@ have_cmd unzip || need+=(unzip)
 [ -f /usr/share/fonts/truetype/wqy/wqy-microhei.ttc ] || need+=(fonts-wqy-microhei)
 # The real ImageMagick (some images ship a stand-in `convert`).
 dpkg -s imagemagick >/dev/null 2>&1 || need+=(imagemagick)
+# Wine's own fonts: without them the caption buttons show letters ("0 1 r") instead of glyphs.
+dpkg -s fonts-wine >/dev/null 2>&1 || need+=(fonts-wine)
+# Signing the release (scripts/bundle.sh) and the throwaway certificates of its tests.
+have_cmd osslsigncode || need+=(osslsigncode)
+have_cmd openssl || need+=(openssl)
 
 if [ ${#need[@]} -gt 0 ]; then
   echo "Installing: ${need[*]}"

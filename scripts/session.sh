@@ -13,23 +13,6 @@ state=$2
 
 alive() { [ -f "$state/$1.pid" ] && kill -0 "$(cat "$state/$1.pid")" 2>/dev/null; }
 
-display() {
-  if [ -f "$state/display" ] && alive xvfb && alive wm; then cat "$state/display"; fi
-}
-
-stop() {
-  local prefix=$1
-  if [ -f "$prefix/system.reg" ]; then
-    (. "$here/wine-env.sh" "$prefix" && wineserver -k) >/dev/null 2>&1 || true
-  fi
-  local name
-  for name in wm xvfb; do
-    if alive "$name"; then kill "$(cat "$state/$name.pid")" 2>/dev/null || true; fi
-    rm -f "$state/$name.pid"
-  done
-  rm -f "$state/display"
-}
-
 # Polls a command for up to ten seconds.
 wait_for() {
   local i
@@ -40,21 +23,53 @@ wait_for() {
   return 1
 }
 
-start() {
+display() {
+  if [ -f "$state/display" ] && alive xvfb && alive wm; then cat "$state/display"; fi
+}
+
+stop() {
   local prefix=$1
-  mkdir -p "$state"
-  stop "$prefix"
+  if [ -f "$prefix/system.reg" ]; then
+    (. "$here/wine-env.sh" "$prefix" && wineserver -k) >/dev/null 2>&1 || true
+  fi
+  # Wait for each to go: an Xvfb still shutting down removes the socket of the next one that took
+  # its display number.
+  local name pid
+  for name in wm xvfb; do
+    if alive "$name"; then
+      pid=$(cat "$state/$name.pid")
+      kill "$pid" 2>/dev/null || true
+      wait_for sh -c "! kill -0 $pid 2>/dev/null" || kill -9 "$pid" 2>/dev/null || true
+    fi
+    rm -f "$state/$name.pid"
+  done
+  rm -f "$state/display"
+}
+
+# Starts an Xvfb on a free display and the window manager on it; false when either did not come up.
+start_screen() {
   local fd=$state/displayfd
   : >"$fd"
   setsid Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fd" </dev/null >/dev/null 2>&1 &
   echo $! >"$state/xvfb.pid"
-  wait_for test -s "$fd" || { echo "Xvfb did not start" >&2; exit 1; }
+  wait_for test -s "$fd" || return 1
   export DISPLAY=":$(head -n1 "$fd" | tr -d '[:space:]')"
   rm -f "$fd"
   setsid fvwm -f "$here/fvwm.conf" </dev/null >/dev/null 2>&1 &
   echo $! >"$state/wm.pid"
-  wait_for sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"' ||
-    { echo "the window manager did not start" >&2; exit 1; }
+  wait_for sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"'
+}
+
+start() {
+  local prefix=$1 attempt
+  mkdir -p "$state"
+  stop "$prefix"
+  # Seen now and then on a busy machine: the new Xvfb gone before the window manager connects.
+  for attempt in 1 2 3; do
+    start_screen && break
+    stop "$prefix"
+    [ "$attempt" -lt 3 ] || { echo "no screen with a window manager could be started" >&2; exit 1; }
+  done
 
   "$here/wine-prefix.sh" "$prefix"
   . "$here/wine-env.sh" "$prefix"

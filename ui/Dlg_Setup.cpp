@@ -2,6 +2,7 @@
 
 #include "framework/Text.h"
 #include "res/resource.h"
+#include "ui/DialogTexts.h"
 
 namespace {
 
@@ -91,7 +92,7 @@ bool Dlg_Setup::OnInitDialog() {
   SendDlgItemMessageA(Handle(), IDC_EDITION, WM_SETFONT, reinterpret_cast<WPARAM>(editionFont),
                       TRUE);
   titleText = TitleFromVersion(kVersionNumber);
-  editionText = "( 中望CAD版 )";
+  editionText = kEditionText;
 
   if (HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_APP)))
     Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
@@ -120,6 +121,11 @@ HBRUSH Dlg_Setup::OnCtlColor(HDC dc, HWND control, UINT message) {
     SetTextColor(dc, kLabelText);
   }
   return backgroundBrush;
+}
+
+void Dlg_Setup::ShowProgressLayout() {
+  for (int id : {IDC_PATH_CAPTION, IDC_PATH, IDC_BROWSE}) ShowWindow(Item(id), SW_HIDE);
+  progressControl.Show(SW_SHOWNORMAL);
 }
 
 void Dlg_Setup::UpdateInstallButton() {

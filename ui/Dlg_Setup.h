@@ -6,6 +6,7 @@
 #include "deploy/InstallationRun.h"
 #include "framework/Dialog.h"
 #include "host/HostRegistry.h"
+#include "res/version.h"
 
 class Dlg_Setup : public framework::CModalDialog, public InstallationDialog {
  public:
@@ -23,10 +24,10 @@ class Dlg_Setup : public framework::CModalDialog, public InstallationDialog {
   void OnCancel() override;
 
   // What the installation run reads.
-  HWND DialogWindow() const override { return Handle(); }
   const std::string& DestinationPath() const override { return destinationPath; }
   YearFlags SelectedYears() const override { return selected; }
   HWND ProgressBar() const override { return progressControl.Handle(); }
+  void ShowProgressLayout() override;
   void CancelDialog() override { OnCancel(); }
 
   // Members, in the order the data exchange handles them.
@@ -52,7 +53,7 @@ class Dlg_Setup : public framework::CModalDialog, public InstallationDialog {
   HFONT editionFont = nullptr;
 };
 
-// The version shown in the title, packed as YYYYMMDD.
-constexpr int kVersionNumber = 20260805;
+// The version shown in the title, packed as YYYYMMDD (from the file VERSION).
+constexpr int kVersionNumber = SETUP_VERSION_NUMBER;
 // "Zantrel软件 V2026.08.05" from a packed version number.
 std::string TitleFromVersion(int version);

@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include "ui/Dlg_Setup.h"
+#include "ui/DialogTexts.h"
 
 namespace {
 
@@ -45,6 +46,6 @@ bool PickFolder(HWND owner, std::string title, std::string& path) {
 
 void Dlg_Setup::OnBrowse() {
   UpdateData(true);
-  if (PickFolder(Handle(), "请选择安装目录：", destinationPath)) UpdateData(false);
+  if (PickFolder(Handle(), kBrowseTitle, destinationPath)) UpdateData(false);
   UpdateInstallButton();
 }

@@ -1,8 +1,10 @@
+#include "deploy/DeployTexts.h"
 #include "deploy/InstallationRun.h"
 #include "framework/ErrorReport.h"
 #include "framework/Text.h"
 #include "host/RunningHost.h"
 #include "ui/Dlg_Setup.h"
+#include "ui/DialogTexts.h"
 
 namespace {
 
@@ -13,7 +15,7 @@ bool theWarnOnce = true;
 
 void Dlg_Setup::OnInstall() {
   if (theWarnOnce && IsHostRunning()) {
-    MessageBoxA(Handle(), "请关闭CAD后再进行安装 !", "Q-软件安装", MB_OK);
+    MessageBoxA(Handle(), kRunningHostText, kSetupCaption, MB_OK);
     theWarnOnce = false;
     return;
   }
@@ -23,12 +25,19 @@ void Dlg_Setup::OnInstall() {
   if (destinationPath.empty() || !mbcs::IsAbsolutePath(destinationPath))
     throw framework::HResultError(E_INVALIDARG);
 
-  mbcs::RemoveTrailingBackslash(destinationPath);
-  CreateDirectoryA(destinationPath.c_str(), nullptr);
-  destinationPath += "\\Zantrel";
-  CreateDirectoryA(destinationPath.c_str(), nullptr);
+  std::string chosen = destinationPath;
+  mbcs::RemoveTrailingBackslash(chosen);
+  const std::string product = chosen + "\\Zantrel";
+  // Refused before anything is made: Windows would not make the library folder of a longer one,
+  // and the user would be told that the plug-in was installed.
+  if (product.size() > kLongestInstallFolder)
+    throw framework::HResultError(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
+
+  CreateDirectoryA(chosen.c_str(), nullptr);
+  CreateDirectoryA(product.c_str(), nullptr);
+  destinationPath = product;
 
   if (!RunInstallation(*this, theHostRegistry)) return;
-  MessageBoxA(Handle(), "安装完成，重启CAD即可使用 !", "Q-工具箱安装", MB_OK);
+  MessageBoxA(Handle(), kSuccessText, kSuccessCaption, MB_OK);
   OnOK();
 }

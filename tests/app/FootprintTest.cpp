@@ -10,8 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "deploy/DeployTexts.h"
 #include "res/resource.h"
 #include "tests/app/AppTesting.h"
+#include "tests/support/Drive.h"
+#include "tests/support/Process.h"
+#include "tests/support/Snapshot.h"
+#include "ui/DialogTexts.h"
 
 namespace {
 
@@ -19,150 +24,24 @@ using testui::WaitUntil;
 // Entry (a path, or a registry key or value) -> what is recorded of it.
 using Snapshot = std::map<std::string, std::string>;
 
-bool StartsWith(const std::string& text, const std::string& head) {
-  return text.size() >= head.size() && _strnicmp(text.c_str(), head.c_str(), head.size()) == 0;
-}
-
-std::string Hex(const void* data, std::size_t size) {
-  std::string text;
-  for (std::size_t i = 0; i < size; ++i) {
-    char byte[3];
-    std::snprintf(byte, sizeof(byte), "%02x", static_cast<const unsigned char*>(data)[i]);
-    text += byte;
-  }
-  return text;
-}
-
-// FNV-1a of a file's bytes, or "unreadable" (e.g. held open by someone without sharing).
-std::string HashOf(const std::string& path) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return "unreadable";
-  unsigned long long hash = 14695981039346656037ull;
-  char buffer[65536];
-  DWORD got = 0;
-  while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0)
-    for (DWORD i = 0; i < got; ++i)
-      hash = (hash ^ static_cast<unsigned char>(buffer[i])) * 1099511628211ull;
-  CloseHandle(file);
-  return Hex(&hash, sizeof(hash));
-}
-
-// What changes on the drive while the installer runs without being the installer's doing. Measured
-// here, Wine itself writes nothing on the drive or below HKLM\SOFTWARE and HKLM\SYSTEM during a
-// run (its services are up before the tests start); what is left out is the test platform's:
-// - other test programs run beside this one and keep their own folders below C:\ztest;
-// - the user's temporary folders are shared by every program that runs meanwhile;
-// - the user's shell folders (Desktop, Documents...) are links to the Unix home folder, which is
-//   not part of the drive: their entries are recorded, not what lies behind them.
-struct Noise {
-  std::vector<std::string> ownFolders;  // this test's folders below C:\ztest: never noise
-
-  bool IsNoise(const std::string& path) const {
-    if (StartsWith(path, "C:\\ztest\\")) {
-      for (const std::string& own : ownFolders)
-        if (StartsWith(path + "\\", own + "\\")) return false;
-      return true;
-    }
-    const std::string below = BelowUser(path);
-    return StartsWith(below, "Temp\\") || StartsWith(below, "AppData\\Local\\Temp\\");
-  }
-  static bool IsLinkOut(const std::string& path) {
-    const std::string below = BelowUser(path);
-    for (const char* link : {"Desktop\\", "Documents\\", "Downloads\\", "Music\\", "Pictures\\",
-                             "Videos\\", "AppData\\Roaming\\Microsoft\\Windows\\Templates\\"})
-      if (_stricmp(below.c_str(), link) == 0) return true;
-    return false;
-  }
-  // "Temp\" for "C:\users\<name>\Temp", "" outside the user folders; always with a trailing "\".
-  static std::string BelowUser(const std::string& path) {
-    if (!StartsWith(path, "C:\\users\\")) return std::string();
-    const std::size_t user = path.find('\\', sizeof("C:\\users\\") - 1);
-    return user == std::string::npos ? std::string() : path.substr(user + 1) + "\\";
-  }
-};
-
-void SnapshotFolder(const std::string& folder, const Noise& noise, Snapshot& out) {
-  WIN32_FIND_DATAA entry;
-  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &entry);
-  if (search == INVALID_HANDLE_VALUE) return;
-  do {
-    const std::string name = entry.cFileName;
-    if (name == "." || name == "..") continue;
-    const std::string path = folder + "\\" + name;
-    if (noise.IsNoise(path)) continue;
-    const bool isFolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    char head[64];
-    const unsigned long long size =
-        isFolder
-            ? 0
-            : (static_cast<unsigned long long>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
-    std::snprintf(head, sizeof(head), "attributes %lx size %llu",
-                  static_cast<unsigned long>(entry.dwFileAttributes), size);
-    std::string record = head;
-    // Contents of the small files: the package, the product, the fonts and most of Wine's own.
-    if (!isFolder && size <= 256 * 1024) record += " hash " + HashOf(path);
-    out[path] = record;
-    if (isFolder && !Noise::IsLinkOut(path) &&
-        !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-      SnapshotFolder(path, noise, out);
-  } while (FindNextFileA(search, &entry));
-  FindClose(search);
-}
-
-void SnapshotKey(HKEY key, const std::string& path, Snapshot& out) {
-  out[path] = "key";
-  for (DWORD i = 0;; ++i) {
-    char name[16384];
-    DWORD nameLength = sizeof(name);
-    DWORD type = 0;
-    DWORD size = 0;
-    if (RegEnumValueA(key, i, name, &nameLength, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
-      break;
-    std::string data(size, '\0');
-    nameLength = sizeof(name);
-    RegEnumValueA(key, i, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
-                  &size);
-    out[path + " : " + std::string(name, nameLength)] =
-        "type " + std::to_string(type) + " " + Hex(data.data(), size);
-  }
-  for (DWORD i = 0;; ++i) {
-    char name[1024];
-    DWORD nameLength = sizeof(name);
-    if (RegEnumKeyExA(key, i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) !=
-        ERROR_SUCCESS)
-      break;
-    HKEY child = nullptr;
-    if (RegOpenKeyExA(key, name, 0, KEY_READ, &child) != ERROR_SUCCESS) continue;
-    SnapshotKey(child, path + "\\" + std::string(name, nameLength), out);
-    RegCloseKey(child);
-  }
-}
-
-Snapshot TakeSnapshot(const Noise& noise) {
+// The whole drive, with the contents of its small files (the package, the product, the fonts and
+// most of Wine's own), and the registry below HKLM\SOFTWARE and HKLM\SYSTEM. Measured here, Wine
+// itself writes nothing on the drive or there during a run (its services are up before the tests
+// start); what the drive listing leaves out is the test platform's (tests/support/Drive.h).
+Snapshot TakeSnapshot() {
   Snapshot snapshot;
-  SnapshotFolder("C:", noise, snapshot);
-  for (const char* root : {"SOFTWARE", "SYSTEM"}) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, root, 0, KEY_READ, &key) != ERROR_SUCCESS) continue;
-    SnapshotKey(key, std::string("HKLM\\") + root, snapshot);
-    RegCloseKey(key);
-  }
+  for (const auto& [path, record] : testfs::ListDrive(true))
+    snapshot[testfs::Narrow(path)] = testfs::Narrow(record);
+  for (const char* root : {"SOFTWARE", "SYSTEM"}) testreg::ReadTree(root, snapshot);
   return snapshot;
 }
 
 // "+ entry", "- entry" and "~ entry: before -> after", one line each.
 std::vector<std::string> Differences(const Snapshot& before, const Snapshot& after) {
   std::vector<std::string> lines;
-  for (const auto& [path, record] : after) {
-    auto old = before.find(path);
-    if (old == before.end())
-      lines.push_back("+ " + path);
-    else if (old->second != record)
-      lines.push_back("~ " + path + ": " + old->second + " -> " + record);
-  }
-  for (const auto& [path, record] : before)
-    if (!after.count(path)) lines.push_back("- " + path);
+  for (const auto& change : testsnap::Compare(before, after))
+    lines.push_back(std::string(1, change.kind) + " " + change.entry +
+                    (change.kind == '~' ? ": " + change.before + " -> " + change.after : ""));
   return lines;
 }
 
@@ -181,23 +60,20 @@ class Footprint : public ::testing::Test {
  protected:
   void SetUp() override {
     testfs::RemoveTree(setup.hosts / "2025\\Fonts");
-    testfs::MakeDir(setup.hosts / "2023");
-    testfs::MakeDir(setup.hosts / "2023\\Fonts");
-    testreg::SetString(kHost2023Key, "Location", setup.hosts / "2023");
+    testreg::SeedHost(kHost2023Key, setup.hosts / "2023");
     SetFileAttributesA((setup.data + "\\Quorel2021.ZRX").c_str(), FILE_ATTRIBUTE_READONLY);
     SetFileAttributesA((setup.data + "\\Quorel扩展绘图库\\图块.dwg").c_str(),
                        FILE_ATTRIBUTE_READONLY);
-    noise.ownFolders = {setup.folder.Path(), setup.hosts.Path(), setup.target.Path(), extra.Path()};
   }
 
   // Runs the installer: `script` drives it, with every box answered by its first button unless
   // told otherwise. Takes the first snapshot unless the test has taken it.
   void Run(const std::function<void(HWND dialog, testui::BoxAnswerer& boxes)>& script) {
-    if (before.empty()) before = TakeSnapshot(noise);
-    apptest::Process installer(setup.exe);
-    ASSERT_TRUE(installer.started);
+    if (before.empty()) before = TakeSnapshot();
+    testproc::Child installer(setup.exe);
+    ASSERT_TRUE(installer.Started());
     testui::BoxAnswerer boxes({}, installer.Id());
-    HWND dialog = installer.Dialog();
+    HWND dialog = installer.SetupDialog();
     ASSERT_NE(dialog, nullptr);
     // 2023 is installed but not chosen.
     SendDlgItemMessageA(dialog, IDC_YEAR_2023, BM_SETCHECK, BST_UNCHECKED, 0);
@@ -205,7 +81,7 @@ class Footprint : public ::testing::Test {
     ASSERT_TRUE(installer.Ended());
     records = boxes.Records();
   }
-  std::vector<std::string> Changes() { return Differences(before, TakeSnapshot(noise)); }
+  std::vector<std::string> Changes() { return Differences(before, TakeSnapshot()); }
 
   // A package file whose read-only bit the copies cleared (nothing else of the package changes).
   std::string ReadOnlyCleared(const std::string& path) const {
@@ -222,8 +98,6 @@ class Footprint : public ::testing::Test {
 
   static constexpr const char* kHost2023Key = "SOFTWARE\\ZWSOFT\\ZWCAD\\2023";
   apptest::InstallerBeside setup;
-  testfs::TempDir extra{"extra"};
-  Noise noise;
   Snapshot before;
   std::vector<testui::BoxRecord> records;
 };
@@ -234,7 +108,7 @@ TEST_F(Footprint, SuccessWritesTheProductTheChosenHostsFontsAndTheApplicationKey
     ASSERT_TRUE(boxes.WaitForCount(1, 30000));
   });
   ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].text, apptest::kSuccessText);
+  EXPECT_EQ(records[0].text, kSuccessText);
 
   const std::string product = setup.product;
   const std::string library = product + "\\Quorel扩展绘图库";
@@ -266,7 +140,7 @@ TEST_F(Footprint, AbortWritesOnlyTheFilesCopiedBeforeIt) {
   // A copy of Quorel2025.ZRX that cannot be replaced: held open without sharing.
   testfs::MakeDir(setup.product);
   testfs::WriteFile(setup.product + "\\Quorel2025.ZRX", "old");
-  before = TakeSnapshot(noise);
+  before = TakeSnapshot();
   testfs::HeldOpen held(setup.product + "\\Quorel2025.ZRX");
   ASSERT_TRUE(held.Held());
   Run([&](HWND dialog, testui::BoxAnswerer& boxes) {
@@ -289,23 +163,20 @@ TEST_F(Footprint, MissingPackageLeavesOnlyTheEmptyProductFolder) {
     ASSERT_TRUE(boxes.WaitForCount(1, 30000));
   });
   ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].caption, "Q-软件安装");
+  EXPECT_EQ(records[0].caption, kSetupCaption);
   EXPECT_EQ(Join(Changes()), Join({"+ " + setup.product}));
 }
 
 TEST_F(Footprint, RunningHostWarningChangesNothing) {
-  const std::string hostExe = extra / "zwcad.exe";
-  ASSERT_TRUE(CopyFileA(apptest::FromBuild(HOST_IDLE_EXE).c_str(), hostExe.c_str(), FALSE));
-  apptest::Process host(hostExe);
-  ASSERT_TRUE(host.started);
+  testproc::NamedIdle host("zwcad.exe");
+  ASSERT_TRUE(host.Running());
   Run([&](HWND dialog, testui::BoxAnswerer& boxes) {
     setup.PressInstall(dialog);
-    ASSERT_TRUE(boxes.WaitForCount(1, 30000));
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(dialog) != FALSE; }));
+    ASSERT_TRUE(boxes.WaitForAnswered(1, dialog, 30000));
     testui::Click(dialog, IDCANCEL);
   });
   ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].text, "请关闭CAD后再进行安装 !");
+  EXPECT_EQ(records[0].text, kRunningHostText);
   EXPECT_EQ(Join(Changes()), "");
 }
 

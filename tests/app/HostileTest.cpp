@@ -1,7 +1,6 @@
 // Hostile packages and destinations, and a user who clicks while a prompt is open: the whole
 // installation runs in this process behind the real setup dialog, every box answered for real.
 #include <windows.h>
-#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -10,13 +9,15 @@
 #include <string>
 #include <vector>
 
-#include "framework/Text.h"
 #include "res/resource.h"
 #include "tests/deploy/DeployTesting.h"
 #include "tests/support/Boxes.h"
 #include "tests/support/Files.h"
+#include "tests/support/FreshState.h"
+#include "tests/support/Progress.h"
 #include "tests/support/Registry.h"
 #include "ui/Dlg_Setup.h"
+#include "ui/DialogTexts.h"
 
 namespace {
 
@@ -24,55 +25,6 @@ using testui::BoxAnswerer;
 using testui::BoxRecord;
 using testui::WaitUntil;
 using Names = std::vector<std::string>;
-
-const char kHostKey[] = "SOFTWARE\\ZWSOFT\\ZWCAD\\2022\\zh-CN";
-const char kAppKey[] = "SOFTWARE\\ZWSOFT\\ZWCAD\\2022\\zh-CN\\Applications\\Quorel2022";
-const char kSuccessText[] = "安装完成，重启CAD即可使用 !";
-const char kCopyFailed[] =
-    "拷贝文件 %s 失败，可能原因如下：\n\n1、CAD未关闭\n\n2、系统权限未开放，请以管理者权限登陆系统";
-
-// What the run sends to the progress bar, and the Install / Cancel commands the dialog receives.
-std::atomic<int> theSteps{0};
-std::atomic<int> theCommands{0};
-WNDPROC theProgressProc = nullptr;
-WNDPROC theDialogProc = nullptr;
-
-LRESULT CALLBACK CountingProgress(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == PBM_STEPIT) ++theSteps;
-  return CallWindowProcA(theProgressProc, window, message, wParam, lParam);
-}
-
-LRESULT CALLBACK CountingDialog(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED &&
-      (LOWORD(wParam) == IDC_INSTALL || LOWORD(wParam) == IDCANCEL))
-    ++theCommands;
-  return CallWindowProcA(theDialogProc, window, message, wParam, lParam);
-}
-
-std::wstring Wide(const std::string& text) {
-  std::wstring wide(text.size() + 1, L'\0');
-  wide.resize(
-      MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), static_cast<int>(wide.size())) -
-      1);
-  return wide;
-}
-
-// Files whose full path is longer than the narrow calls take: written and removed through the
-// "\\?\" form, which has no such limit.
-void WriteLongFile(const std::string& path, const std::string& contents) {
-  HANDLE file = CreateFileW((L"\\\\?\\" + Wide(path)).c_str(), GENERIC_WRITE, 0, nullptr,
-                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
-  DWORD written = 0;
-  WriteFile(file, contents.data(), static_cast<DWORD>(contents.size()), &written, nullptr);
-  CloseHandle(file);
-}
-struct LongFileRemover {
-  std::vector<std::string> paths;
-  ~LongFileRemover() {
-    for (const std::string& path : paths) DeleteFileW((L"\\\\?\\" + Wide(path)).c_str());
-  }
-};
 
 POINT CentreOf(HWND window) {
   RECT rect{};
@@ -94,11 +46,8 @@ bool ClickUntil(POINT point, const std::function<bool()>& done) {
 class Hostile : public ::testing::Test {
  protected:
   void SetUp() override {
-    theSteps = 0;
-    theCommands = 0;
-    testfs::MakeDir(host / "Fonts");
-    testreg::SetString(kHostKey, "Location", host.Path());
-    theHostRegistry = HostRegistry();
+    teststate::StartFresh({teststate::ProcessState::HostRecord});
+    testreg::SeedHost(testreg::kHost2022Key, host.Path());
     theHostRegistry.DiscoverHosts();
     ASSERT_EQ(theHostRegistry.locations[1].size(), 1u);
     dialog.destinationPath = target.Path();
@@ -110,11 +59,13 @@ class Hostile : public ::testing::Test {
     return testui::RunWithDriver(
         [&] { return dialog.DoModal(); },
         [&](HWND window) {
-          HWND progress = GetDlgItem(window, IDC_PROGRESS);
-          theProgressProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
-              progress, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountingProgress)));
-          theDialogProc = reinterpret_cast<WNDPROC>(
-              SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountingDialog)));
+          progress.Attach(GetDlgItem(window, IDC_PROGRESS));
+          // The Install and Cancel commands the dialog receives.
+          dialogSpy.Attach(window, [this](UINT message, WPARAM wParam, LPARAM) {
+            if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED &&
+                (LOWORD(wParam) == IDC_INSTALL || LOWORD(wParam) == IDCANCEL))
+              ++commands;
+          });
           if (press)
             press(window);
           else
@@ -133,10 +84,18 @@ class Hostile : public ::testing::Test {
   }
 
   std::string CopyFailedText(const std::string& name) const {
-    return framework::FormatText(kCopyFailed, (product + "\\" + name).c_str());
+    return deploytest::CopyPromptText(product + "\\" + name);
   }
   void WritePackage(const Names& names) const {
     for (const std::string& name : names) testfs::WriteFile(package.data + "\\" + name, name);
+  }
+  // The package a.txt, b.txt, c.txt and, in the product folder, the b.txt of an earlier
+  // installation ("old"); returns that file's path.
+  std::string EarlierB() const {
+    WritePackage({"a.txt", "b.txt", "c.txt"});
+    testfs::MakeDir(product);
+    testfs::WriteFile(product + "\\b.txt", "old");
+    return product + "\\b.txt";
   }
 
   testreg::CleanHostKeys clean;
@@ -146,6 +105,9 @@ class Hostile : public ::testing::Test {
   const std::string product = target / "Zantrel";
   Dlg_Setup dialog;
   BoxAnswerer boxes;
+  testui::ProgressCounter progress;
+  testui::MessageSpy dialogSpy;
+  std::atomic<int> commands{0};
 };
 
 // Only the first 101 listing entries are looked at ("." and ".." among them), however many
@@ -164,7 +126,7 @@ TEST_F(Hostile, PackageOfTenThousandEntriesIsCutAfterTheFirst101) {
   // The library's folder is made whether the package has a library or not.
   copied.insert(copied.begin(), "Quorel扩展绘图库");
   EXPECT_EQ(testfs::List(product), copied);
-  EXPECT_EQ(theSteps, 101 + 1 + 3);
+  EXPECT_EQ(progress.Steps(), 101 + 1 + 3);
   const auto records = boxes.Records();
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0].text, kSuccessText);
@@ -175,17 +137,14 @@ TEST_F(Hostile, PackageOfTenThousandEntriesIsCutAfterTheFirst101) {
 // harm, Ignore goes on; the library copy skips it silently. Nothing lands under a cut name.
 TEST_F(Hostile, NamesOf255CharactersAreReportedWholeAndNeverCutShort) {
   const std::string longName = std::string(251, 'n') + ".txt";
-  LongFileRemover remover;
   WritePackage({"a.txt", "z.txt"});
   testfs::MakeDir(package.data + "\\Quorel扩展绘图库");
   testfs::WriteFile(package.data + "\\Quorel扩展绘图库\\b.dwg", "b");
+  // Paths longer than the narrow calls take; the test's own helpers reach them.
   for (const std::string& folder : {package.data, package.data + "\\Quorel扩展绘图库"}) {
-    remover.paths.push_back(folder + "\\" + longName);
-    WriteLongFile(folder + "\\" + longName, "long");
+    testfs::WriteFile(folder + "\\" + longName, "long");
+    ASSERT_TRUE(testfs::Exists(folder + "\\" + longName));
   }
-  // Also whatever an installer that cut the name would have written.
-  remover.paths.push_back(product + "\\" + longName);
-  remover.paths.push_back(product + "\\Quorel扩展绘图库\\" + longName);
 
   boxes.Answer({IDRETRY, IDRETRY, IDIGNORE});
   EXPECT_EQ(Run(), IDOK);
@@ -199,17 +158,14 @@ TEST_F(Hostile, NamesOf255CharactersAreReportedWholeAndNeverCutShort) {
   EXPECT_EQ(records[3].text, kSuccessText);
   EXPECT_EQ(testfs::List(product), (Names{"Quorel扩展绘图库", "a.txt", "z.txt"}));
   EXPECT_EQ(testfs::List(product + "\\Quorel扩展绘图库"), Names{"b.dwg"});
-  EXPECT_TRUE(testreg::KeyExists(kAppKey));
+  EXPECT_TRUE(testreg::KeyExists(testreg::kApp2022Key));
 }
 
 // A destination file held open without sharing (the host still running) fails every Retry and
 // stays as it was; Ignore goes on with the rest, Abort ends the installation with nothing
 // registered.
 TEST_F(Hostile, LockedDestinationFailsEveryRetryUntilIgnored) {
-  WritePackage({"a.txt", "b.txt", "c.txt"});
-  testfs::MakeDir(product);
-  testfs::WriteFile(product + "\\b.txt", "old");
-  testfs::HeldOpen held(product + "\\b.txt");
+  testfs::HeldOpen held(EarlierB());
   ASSERT_TRUE(held.Held());
   boxes.Answer({IDRETRY, IDRETRY, IDRETRY, IDIGNORE});
   EXPECT_EQ(Run(), IDOK);
@@ -220,29 +176,23 @@ TEST_F(Hostile, LockedDestinationFailsEveryRetryUntilIgnored) {
   EXPECT_EQ(records[4].text, kSuccessText);
   EXPECT_EQ(testfs::ReadFile(product + "\\b.txt"), "old");
   EXPECT_EQ(testfs::ReadFile(product + "\\c.txt"), "c.txt");
-  EXPECT_TRUE(testreg::KeyExists(kAppKey));
+  EXPECT_TRUE(testreg::KeyExists(testreg::kApp2022Key));
 }
 
 TEST_F(Hostile, LockedDestinationStillLetsTheUserAbortAfterRetries) {
-  WritePackage({"a.txt", "b.txt", "c.txt"});
-  testfs::MakeDir(product);
-  testfs::WriteFile(product + "\\b.txt", "old");
-  testfs::HeldOpen held(product + "\\b.txt");
+  testfs::HeldOpen held(EarlierB());
   boxes.Answer({IDRETRY, IDRETRY, IDABORT});
   EXPECT_EQ(Run(), IDCANCEL);
   held.Release();
   EXPECT_EQ(boxes.Records().size(), 3u);
   EXPECT_EQ(testfs::List(product), (Names{"a.txt", "b.txt"}));
   EXPECT_EQ(testfs::ReadFile(product + "\\b.txt"), "old");
-  EXPECT_FALSE(testreg::KeyExists(kAppKey));
+  EXPECT_FALSE(testreg::KeyExists(testreg::kApp2022Key));
 }
 
 // A read-only destination is replaced (its bit is cleared first) and left writable.
 TEST_F(Hostile, ReadOnlyDestinationIsReplacedAndLeftWritable) {
-  WritePackage({"a.txt", "b.txt"});
-  testfs::MakeDir(product);
-  testfs::WriteFile(product + "\\b.txt", "old");
-  SetFileAttributesA((product + "\\b.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+  SetFileAttributesA(EarlierB().c_str(), FILE_ATTRIBUTE_READONLY);
   EXPECT_EQ(Run(), IDOK);
   ASSERT_EQ(boxes.Records().size(), 1u);
   EXPECT_EQ(testfs::ReadFile(product + "\\b.txt"), "b.txt");
@@ -267,10 +217,7 @@ bool CopyOntoHiddenFails(const std::string& folder) {
 // replaced without a prompt.
 TEST_F(Hostile, HiddenDestinationIsReplacedOrCanBeIgnored) {
   const bool refused = CopyOntoHiddenFails(target.Path());
-  WritePackage({"a.txt", "b.txt", "c.txt"});
-  testfs::MakeDir(product);
-  testfs::WriteFile(product + "\\b.txt", "old");
-  SetFileAttributesA((product + "\\b.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
+  SetFileAttributesA(EarlierB().c_str(), FILE_ATTRIBUTE_HIDDEN);
   boxes.Answer({IDRETRY, IDRETRY, IDIGNORE});
   EXPECT_EQ(Run(), IDOK);
   const auto records = boxes.Records();
@@ -320,7 +267,7 @@ TEST_F(Hostile, ClicksOnTheDialogDuringTheCopyPromptDoNothing) {
       // The first box took the Retry click, so the clicks on the dialog were handled before it.
       HWND dialog = testui::FindSetupDialog();
       visibleAfterClicks = dialog && IsWindowVisible(dialog);
-      commandsAfterClicks = theCommands;
+      commandsAfterClicks = commands;
     }
   });
   // The first box is answered by the real click on Retry; the second by Ignore.
@@ -337,7 +284,7 @@ TEST_F(Hostile, ClicksOnTheDialogDuringTheCopyPromptDoNothing) {
   EXPECT_EQ(records[2].text, kSuccessText);
   EXPECT_TRUE(visibleAfterClicks);
   EXPECT_EQ(commandsAfterClicks, 1);  // the first press of Install only
-  EXPECT_EQ(theCommands, 1);
+  EXPECT_EQ(commands, 1);
   EXPECT_EQ(testfs::ReadFile(product + "\\c.txt"), "c.txt");
 }
 
@@ -349,8 +296,8 @@ TEST_F(Hostile, ClicksOnTheDialogDuringTheMissingPackageBoxDoNothing) {
   ASSERT_EQ(records.size(), 1u);
   deploytest::ExpectNoPackageBox(records[0]);
   EXPECT_FALSE(records[0].ownerEnabled);
-  EXPECT_EQ(theCommands, 1);
-  EXPECT_FALSE(testreg::KeyExists(kAppKey));
+  EXPECT_EQ(commands, 1);
+  EXPECT_FALSE(testreg::KeyExists(testreg::kApp2022Key));
 }
 
 }  // namespace

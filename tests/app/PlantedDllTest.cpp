@@ -8,6 +8,8 @@
 
 #include "res/resource.h"
 #include "tests/app/AppTesting.h"
+#include "tests/support/Process.h"
+#include "ui/DialogTexts.h"
 
 namespace {
 
@@ -60,7 +62,7 @@ class NativeFirst {
 void Plant(const std::string& folder) {
   for (const char* name : kPlantedNames) {
     const std::string planted = folder + "\\" + name + ".dll";
-    ASSERT_TRUE(CopyFileA(apptest::FromBuild(PLANTED_DLL).c_str(), planted.c_str(), FALSE))
+    ASSERT_TRUE(CopyFileA(testproc::FromBuild(PLANTED_DLL).c_str(), planted.c_str(), FALSE))
         << planted;
   }
 }
@@ -77,37 +79,36 @@ std::vector<std::string> Loaded(const std::string& folder) {
   return loaded;
 }
 
-// The control: a program without the restriction does load what is planted beside it, so a
-// marker can appear and the installer's test can fail.
-TEST(PlantedDlls, AreLoadedByAProgramWithoutTheRestriction) {
+// Runs the probe program with `arguments`, every name planted beside it, and gives the planted
+// DLLs it loaded.
+void RunProbe(const std::string& arguments, std::vector<std::string>& loaded) {
   testfs::TempDir folder{"probe"};
   const std::string probe = folder / "probe.exe";
-  ASSERT_TRUE(CopyFileA(apptest::FromBuild(DLL_PROBE_EXE).c_str(), probe.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA(testproc::FromBuild(DLL_PROBE_EXE).c_str(), probe.c_str(), FALSE));
   Plant(folder.Path());
   {
     NativeFirst overrides("probe.exe");
-    apptest::Process process(probe, "load uxtheme.dll dwmapi.dll comctl32.dll");
-    ASSERT_TRUE(process.started);
+    testproc::Child process(probe, arguments);
+    ASSERT_TRUE(process.Started());
     ASSERT_TRUE(process.Ended());
   }
-  EXPECT_EQ(
-      Loaded(folder.Path()),
-      (std::vector<std::string>{"comctl32.dll.loaded", "dwmapi.dll.loaded", "uxtheme.dll.loaded"}));
+  loaded = Loaded(folder.Path());
+}
+
+// The control: a program without the restriction does load what is planted beside it, so a
+// marker can appear and the installer's test can fail.
+TEST(PlantedDlls, AreLoadedByAProgramWithoutTheRestriction) {
+  std::vector<std::string> loaded;
+  ASSERT_NO_FATAL_FAILURE(RunProbe("load uxtheme.dll dwmapi.dll comctl32.dll", loaded));
+  EXPECT_EQ(loaded, (std::vector<std::string>{"comctl32.dll.loaded", "dwmapi.dll.loaded",
+                                              "uxtheme.dll.loaded"}));
 }
 
 // The installer's own restriction, called first, keeps the same loads in System32.
 TEST(PlantedDlls, AreNotLoadedAfterTheRestriction) {
-  testfs::TempDir folder{"probe"};
-  const std::string probe = folder / "probe.exe";
-  ASSERT_TRUE(CopyFileA(apptest::FromBuild(DLL_PROBE_EXE).c_str(), probe.c_str(), FALSE));
-  Plant(folder.Path());
-  {
-    NativeFirst overrides("probe.exe");
-    apptest::Process process(probe, "restrict load uxtheme.dll dwmapi.dll comctl32.dll");
-    ASSERT_TRUE(process.started);
-    ASSERT_TRUE(process.Ended());
-  }
-  EXPECT_TRUE(Loaded(folder.Path()).empty());
+  std::vector<std::string> loaded{"not run"};
+  ASSERT_NO_FATAL_FAILURE(RunProbe("restrict load uxtheme.dll dwmapi.dll comctl32.dll", loaded));
+  EXPECT_TRUE(loaded.empty());
 }
 
 // A browse and a whole installation with every name planted beside SetUp.exe load none of them.
@@ -115,10 +116,10 @@ TEST(PlantedDlls, AreNeverLoadedByTheInstaller) {
   apptest::InstallerBeside setup;
   Plant(setup.folder.Path());
   NativeFirst overrides("SetUp.exe");
-  apptest::Process installer(setup.exe);
-  ASSERT_TRUE(installer.started);
+  testproc::Child installer(setup.exe);
+  ASSERT_TRUE(installer.Started());
   testui::BoxAnswerer boxes({}, installer.Id());
-  HWND dialog = installer.Dialog();
+  HWND dialog = installer.SetupDialog();
   ASSERT_NE(dialog, nullptr);
   // The folder browser first: the shell and COM load the most at run time.
   testui::Click(dialog, IDC_BROWSE);
@@ -131,7 +132,7 @@ TEST(PlantedDlls, AreNeverLoadedByTheInstaller) {
   ASSERT_TRUE(installer.Ended());
   const auto records = boxes.Records();
   ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].text, apptest::kSuccessText);
+  EXPECT_EQ(records[0].text, kSuccessText);
   EXPECT_TRUE(testfs::Exists(setup.product + "\\Quorel2021.ZRX"));
   EXPECT_TRUE(testfs::Exists(setup.hosts / "2025\\Fonts\\Quorel_HZ.shx"));
 

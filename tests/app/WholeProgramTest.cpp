@@ -8,7 +8,9 @@
 #include "tests/app/AppTesting.h"
 #include "tests/support/Boxes.h"
 #include "tests/support/Files.h"
+#include "tests/support/Process.h"
 #include "tests/support/Registry.h"
+#include "ui/DialogTexts.h"
 
 namespace {
 
@@ -25,30 +27,27 @@ class WholeProgram : public ::testing::Test {
   const std::string& exe = beside.exe;
 };
 
-using Installer = apptest::Process;
+using Installer = testproc::Child;
 
 TEST_F(WholeProgram, InstallsEverythingAndEnds) {
   Installer installer(exe);
-  ASSERT_TRUE(installer.started);
-  testui::BoxAnswerer boxes({}, installer.info.dwProcessId);
-  HWND dialog = installer.Dialog();
+  ASSERT_TRUE(installer.Started());
+  testui::BoxAnswerer boxes({}, installer.Id());
+  HWND dialog = installer.SetupDialog();
   ASSERT_NE(dialog, nullptr);
   ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(dialog) != FALSE; }));
   EXPECT_TRUE(testui::ItemEnabled(dialog, IDC_YEAR_2022));
   EXPECT_TRUE(testui::ItemEnabled(dialog, IDC_YEAR_2025));
   EXPECT_FALSE(testui::ItemEnabled(dialog, IDC_YEAR_2021));
-  SetDlgItemTextA(dialog, IDC_PATH, target.Path().c_str());
-  testui::Click(dialog, IDC_INSTALL);
+  beside.PressInstall(dialog);
   ASSERT_TRUE(boxes.WaitForCount(1, 30000));
   ASSERT_TRUE(installer.Ended());
-  DWORD code = 1;
-  GetExitCodeProcess(installer.info.hProcess, &code);
-  EXPECT_EQ(code, 0u);
+  EXPECT_EQ(installer.ExitCode(), 0u);
 
   const auto records = boxes.Records();
   ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].text, "安装完成，重启CAD即可使用 !");
-  EXPECT_EQ(records[0].caption, "Q-工具箱安装");
+  EXPECT_EQ(records[0].text, kSuccessText);
+  EXPECT_EQ(records[0].caption, kSuccessCaption);
 
   const std::string product = target / "Zantrel";
   EXPECT_EQ(testfs::List(product), (std::vector<std::string>{"Quorel2021.ZRX", "Quorel2025.ZRX",
@@ -73,10 +72,12 @@ TEST_F(WholeProgram, InstallsEverythingAndEnds) {
 }
 
 TEST_F(WholeProgram, CancelEndsTheProcessWithNothingChanged) {
+  // The default destination, which a faulty Cancel could make: absent before, removed after.
+  const testfs::FixedFolder defaultFolder("C:\\Quorel");
   const std::string before = testreg::Dump("SOFTWARE\\ZWSOFT");
   for (UINT how : {0u, 1u}) {
     Installer installer(exe);
-    HWND dialog = installer.Dialog();
+    HWND dialog = installer.SetupDialog();
     ASSERT_NE(dialog, nullptr);
     ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(dialog) != FALSE; }));
     if (how == 0)
@@ -87,7 +88,7 @@ TEST_F(WholeProgram, CancelEndsTheProcessWithNothingChanged) {
   }
   EXPECT_EQ(testreg::Dump("SOFTWARE\\ZWSOFT"), before);
   EXPECT_TRUE(testfs::List(target.Path()).empty());
-  EXPECT_FALSE(testfs::Exists("C:\\Quorel"));
+  EXPECT_FALSE(testfs::Exists(defaultFolder.Path()));
 }
 
 }  // namespace

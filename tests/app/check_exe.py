@@ -3,7 +3,7 @@
 
     check_exe.py GROUP EXE [--objdump PATH] [--windres PATH]
 
-GROUP is one of: pe-header, imports, dialog, pictures, manifest.
+GROUP is one of: pe-header, imports, dialog, pictures, manifest, version.
 The file is read as bytes; resources are extracted with windres into a .res file and that
 file is parsed here. Every difference is printed; the exit status is 1 if there was one.
 """
@@ -102,6 +102,31 @@ ICON_GROUP_ID = 1
 ICON_IMAGES = {(size, bpp) for size in (48, 32, 16) for bpp in (4, 8, 32)}
 
 MANIFEST_ID = 1
+# Vista, 7, 8, 8.1, 10 and 11: declared, so that the compatibility assistant does not take the
+# installer for a legacy setup.
+SUPPORTED_OS = {
+    "{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
+    "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
+    "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
+}
+
+# Version resource 1: the packed YYYYMMDD of the file VERSION as the four numbers Y.M.D.0.
+VERSION_ID = 1
+VERSION_FILE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "VERSION")
+VERSION_BLOCK = "080404b0"  # Simplified Chinese, Unicode
+VERSION_TRANSLATION = (0x0804, 1200)
+VS_FIXEDFILEINFO_SIGNATURE = 0xFEEF04BD
+VOS_NT_WINDOWS32, VFT_APP = 0x40004, 1
+
+# DllCharacteristics: (bit, name, wanted). Address-space randomisation with 64-bit bases and
+# no-execute data stay on; terminal-server awareness stays off, so that on a Remote Desktop
+# server the setup runs in install mode.
+DLL_CHARACTERISTICS = [
+    (0x0020, "HIGH_ENTROPY_VA", True),
+    (0x0040, "DYNAMIC_BASE", True),
+    (0x0100, "NX_COMPAT", True),
+    (0x8000, "TERMINAL_SERVER_AWARE", False),
+]
 
 # DLLs the loader always takes from System32 (the KnownDLLs), and ntdll, which every process
 # has before the image's imports are resolved. Anything else is searched for beside the exe.
@@ -112,7 +137,7 @@ SYSTEM_DLLS = {
     "user32", "wldap32", "ws2_32",
 }
 
-RT_BITMAP, RT_ICON, RT_DIALOG, RT_GROUP_ICON, RT_MANIFEST = 2, 3, 5, 14, 24
+RT_BITMAP, RT_ICON, RT_DIALOG, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 2, 3, 5, 14, 16, 24
 
 
 # --- Reporting. ------------------------------------------------------------------------------
@@ -166,7 +191,7 @@ class PeImage:
         if data[self.pe_offset:self.pe_offset + 4] != b"PE\0\0":
             raise Fatal(f"no PE signature at offset {self.pe_offset}")
         coff = self.pe_offset + 4
-        (self.machine, self.section_count, _, self.symbol_table, self.symbol_count,
+        (self.machine, self.section_count, self.timestamp, self.symbol_table, self.symbol_count,
          self.optional_size, self.characteristics) = unpack("<HHIIIHH", data, coff)
         self.opt = coff + 20
         (self.magic,) = unpack("<H", data, self.opt)
@@ -186,6 +211,12 @@ class PeImage:
 
     def subsystem(self):
         return self.optional("<H", 68)[0]
+
+    def image_base(self):
+        return self.optional("<Q", 24)[0]
+
+    def dll_characteristics(self):
+        return self.optional("<H", 70)[0]
 
     def directory(self, index):
         (count,) = self.optional("<I", 108)
@@ -232,7 +263,24 @@ def check_pe_header(report, exe, _args):
     report.equal("NumberOfSymbols (release build is stripped)", pe.symbol_count, 0)
     debug = [name for name, *_ in pe.sections if name.startswith(".debug") or name.startswith("/")]
     report.expect(not debug, f"debug sections left in the stripped image: {debug}")
-    report.expect(pe.directory(2)[0] != 0, "the image has no resource directory")
+    resources_rva = pe.directory(2)[0]
+    report.expect(resources_rva != 0, "the image has no resource directory")
+
+    # Two builds of one commit must give the same bytes: no link time anywhere.
+    report.equal("COFF TimeDateStamp (no link time in a reproducible build)", pe.timestamp, 0)
+    if resources_rva:
+        (stamp,) = unpack("<I", exe, pe.offset_of(resources_rva) + 4)
+        report.equal("resource directory TimeDateStamp", stamp, 0)
+
+    flags = pe.dll_characteristics()
+    for bit, name, wanted in DLL_CHARACTERISTICS:
+        report.expect(bool(flags & bit) == wanted,
+                      f"DllCharacteristics 0x{flags:04X}: {name} is "
+                      f"{'missing' if wanted else 'set'}")
+    # A relocatable image needs its relocations, and a high-entropy one a base above 4 GB.
+    report.expect(not pe.characteristics & 0x0001, "COFF characteristics mark relocations stripped")
+    report.expect(pe.directory(5)[1] != 0, "the image has no base relocations: it cannot move")
+    report.expect(pe.image_base() >= 1 << 32, f"image base 0x{pe.image_base():X} lies below 4 GB")
 
 
 # --- Imports. --------------------------------------------------------------------------------
@@ -539,6 +587,7 @@ def check_pictures(report, resources, _args):
 
 ASM_V1 = "{urn:schemas-microsoft-com:asm.v1}"
 ASM_V3 = "{urn:schemas-microsoft-com:asm.v3}"
+COMPATIBILITY = "{urn:schemas-microsoft-com:compatibility.v1}"
 
 
 def check_manifest(report, resources, _args):
@@ -569,6 +618,87 @@ def check_manifest(report, resources, _args):
         report.equal("manifest: requestedExecutionLevel uiAccess", levels[0].get("uiAccess"), "false")
     dependencies = [e.tag for e in root.iter() if e.tag.split("}")[-1] == "dependency"]
     report.expect(not dependencies, f"manifest declares dependencies: {dependencies}")
+    # Declared in the compatibility section, and nowhere else.
+    path = f"{COMPATIBILITY}compatibility/{COMPATIBILITY}application/{COMPATIBILITY}supportedOS"
+    declared = [e.get("Id", "").lower() for e in root.findall(path)]
+    everywhere = [e for e in root.iter() if e.tag.endswith("supportedOS")]
+    report.equal("manifest: supportedOS elements outside compatibility/application",
+                 len(everywhere) - len(declared), 0)
+    report.equal("manifest: supportedOS ids", sorted(declared), sorted(SUPPORTED_OS))
+    # The label fonts are pixel heights; the classic look is wanted at every scale.
+    dpi = [e.tag for e in root.iter() if e.tag.split("}")[-1] in ("dpiAware", "dpiAwareness")]
+    report.expect(not dpi, f"manifest declares DPI awareness: {dpi}")
+
+
+# --- Version resource. -----------------------------------------------------------------------
+
+def read_version_node(data, offset):
+    """One node of a VS_VERSIONINFO tree: (key, value bytes, children, end offset)."""
+    length, value_length, kind = unpack("<HHH", data, offset)
+    end = offset + length
+    if length < 6 or end > len(data):
+        raise Fatal(f"version resource node at {offset} has length {length}")
+    key, pos = read_name(data, offset + 6)
+    pos = align4(pos)
+    size = value_length * 2 if kind == 1 else value_length  # text values count characters
+    value = data[pos:pos + size]
+    pos = align4(pos + size)
+    children = []
+    while pos < end:
+        child = read_version_node(data, pos)
+        children.append(child)
+        pos = align4(child[3])
+    return key, value, children, end
+
+
+def text_value(value):
+    return value.decode("utf-16-le").split("\0")[0]
+
+
+def split_version(ms, ls):
+    return ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF
+
+
+def expected_version():
+    """(year, month, day) of the packed number in the file VERSION."""
+    with open(VERSION_FILE, encoding="ascii") as f:
+        packed = f.read().strip()
+    if not re.fullmatch(r"\d{8}", packed):
+        raise Fatal(f"VERSION holds {packed!r}, not YYYYMMDD")
+    return int(packed[:4]), int(packed[4:6]), int(packed[6:])
+
+
+def check_version(report, resources, _args):
+    res = find_one(report, resources, RT_VERSION, VERSION_ID, "version resource 1")
+    if res is None:
+        return
+    year, month, day = expected_version()
+    numbers = (year, month, day, 0)
+    text = f"{year}.{month}.{day}.0"
+    key, fixed, children, _ = read_version_node(res.data, 0)
+    report.equal("version: root key", key, "VS_VERSION_INFO")
+    if report.expect(len(fixed) == 52, f"version: VS_FIXEDFILEINFO holds {len(fixed)} bytes"):
+        (signature, _, file_ms, file_ls, product_ms, product_ls, _, flags, os_, type_,
+         _, _, _) = struct.unpack("<13I", fixed)
+        report.equal("version: VS_FIXEDFILEINFO signature", signature,
+                     VS_FIXEDFILEINFO_SIGNATURE, hex_=True)
+        report.equal("version: FILEVERSION", split_version(file_ms, file_ls), numbers)
+        report.equal("version: PRODUCTVERSION", split_version(product_ms, product_ls), numbers)
+        report.equal("version: FILEFLAGS (no debug, pre-release or patched build)", flags, 0)
+        report.equal("version: FILEOS", os_, VOS_NT_WINDOWS32, hex_=True)
+        report.equal("version: FILETYPE", type_, VFT_APP)
+
+    blocks = {k: c for k, _, c, _ in children}
+    report.equal("version: blocks", sorted(blocks), ["StringFileInfo", "VarFileInfo"])
+    tables = {k: c for k, _, c, _ in blocks.get("StringFileInfo", [])}
+    report.equal("version: string tables", sorted(tables), [VERSION_BLOCK])
+    strings = {k: text_value(v) for k, v, _, _ in tables.get(VERSION_BLOCK, [])}
+    report.equal("version: strings", strings, {
+        "FileDescription": "Zantrel安装", "ProductName": "Zantrel", "FileVersion": text,
+        "ProductVersion": text, "OriginalFilename": "SetUp.exe", "InternalName": "SetUp"})
+    translations = [struct.unpack("<HH", v) for k, v, _, _ in blocks.get("VarFileInfo", [])
+                    if k == "Translation"]
+    report.equal("version: Translation", translations, [VERSION_TRANSLATION])
 
 
 # --- Driver. ---------------------------------------------------------------------------------
@@ -579,6 +709,7 @@ GROUPS = {
     "dialog": (check_dialog, True),
     "pictures": (check_pictures, True),
     "manifest": (check_manifest, True),
+    "version": (check_version, True),
 }
 
 

@@ -10,14 +10,16 @@
 #include "res/resource.h"
 #include "tests/support/Boxes.h"
 #include "tests/support/Files.h"
+#include "tests/support/Process.h"
 #include "tests/support/Registry.h"
+#include "ui/DialogTexts.h"
 
 namespace {
 
 using testui::WaitUntil;
 
 const char kBundle[] = BUNDLE_FOLDER;
-const char kHost2022[] = "SOFTWARE\\ZWSOFT\\ZWCAD\\2022\\zh-CN";
+const char* const kHost2022 = testreg::kHost2022Key;
 const char kHost2025[] = "SOFTWARE\\ZWSOFT\\MEP\\2025 SP1\\zh-CN";
 
 std::vector<std::string> Sorted(std::vector<std::string> names) {
@@ -36,43 +38,26 @@ TEST(Bundle, UnpackedZipInstallsEndToEnd) {
   testreg::CleanHostKeys clean;
   testfs::TempDir hosts("bundle-hosts");
   testfs::TempDir target("bundle-target");
-  for (const char* host : {"2022", "2025"}) {
-    testfs::MakeDir(hosts / host);
-    testfs::MakeDir(hosts / (std::string(host) + "\\Fonts"));
-  }
-  testreg::SetString(kHost2022, "Location", hosts / "2022");
-  testreg::SetString(kHost2025, "Location", hosts / "2025\\");
+  testreg::SeedHost(kHost2022, hosts / "2022");
+  testreg::SeedHost(kHost2025, hosts / "2025\\");
   const std::string exe = std::string(kBundle) + "\\SetUp.exe";
   ASSERT_TRUE(testfs::Exists(exe)) << exe << ": run bundle_test.py --unpack first";
   EXPECT_EQ(testfs::List(kBundle), (std::vector<std::string>{"Data", "SetUp.exe"}));
 
-  STARTUPINFOA startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
-  std::string command = "\"" + exe + "\"";
-  ASSERT_TRUE(CreateProcessA(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                             nullptr, &startup, &process));
-  testui::BoxAnswerer boxes({}, process.dwProcessId);
-  HWND dialog = nullptr;
-  EXPECT_TRUE(WaitUntil(
-      [&] { return (dialog = testui::FindSetupDialog(process.dwProcessId)) != nullptr; }, 30000));
-  if (dialog) {
-    EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(dialog) != FALSE; }));
-    EXPECT_TRUE(testui::ItemEnabled(dialog, IDC_YEAR_2022));
-    EXPECT_TRUE(testui::ItemEnabled(dialog, IDC_YEAR_2025));
-    SetDlgItemTextA(dialog, IDC_PATH, target.Path().c_str());
-    testui::Click(dialog, IDC_INSTALL);
-    EXPECT_TRUE(boxes.WaitForCount(1, 60000));
-  }
-  const bool ended = WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0;
-  if (!ended) TerminateProcess(process.hProcess, 1);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  ASSERT_TRUE(ended);
+  testproc::Child installer(exe);
+  ASSERT_TRUE(installer.Started());
+  testui::BoxAnswerer boxes({}, installer.Id());
+  HWND dialog = installer.SetupDialog();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_TRUE(testui::ItemEnabled(dialog, IDC_YEAR_2022));
+  EXPECT_TRUE(testui::ItemEnabled(dialog, IDC_YEAR_2025));
+  testui::InstallInto(dialog, target.Path());
+  EXPECT_TRUE(boxes.WaitForCount(1, 60000));
+  ASSERT_TRUE(installer.Ended());
 
   const auto records = boxes.Records();
   ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].text, "安装完成，重启CAD即可使用 !");
+  EXPECT_EQ(records[0].text, kSuccessText);
 
   // Everything but what the bundle command warned about (bundle_test.py's LEFT_OUT) and the fonts.
   const std::string product = target / "Zantrel";

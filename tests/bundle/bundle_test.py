@@ -2,9 +2,11 @@
 """Tests of the release bundle command (scripts/bundle.py), run on the build machine.
 
     bundle_test.py EXE TestCase...        unit cases against a stand-in or the real SetUp.exe
-    bundle_test.py --unpack EXE PREFIX    bundles the test package and unpacks its zip into the
-                                          Wine prefix for the installation test (bundle_tests)
+    bundle_test.py --unpack EXE PREFIX    bundles the test package, signed with a throwaway
+                                          certificate, and unpacks its zip into the Wine prefix
+                                          for the installation test (bundle_tests)
 """
+import hashlib
 import os
 import shutil
 import subprocess
@@ -14,9 +16,12 @@ import unittest
 import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-BUNDLE = os.path.join(HERE, "..", "..", "scripts", "bundle.py")
-VERSION = "2026.08.05"
-TOP = f"Zantrel-SetUp-{VERSION}"
+ROOT = os.path.join(HERE, "..", "..")
+BUNDLE = os.path.join(ROOT, "scripts", "bundle.py")
+with open(os.path.join(ROOT, "VERSION"), encoding="ascii") as version_file:
+    PACKED = version_file.read().strip()
+TOP = f"Zantrel-SetUp-{PACKED[:4]}.{PACKED[4:6]}.{PACKED[6:]}"
+SIGN_VARIABLES = ["SETUP_SIGN_PKCS12", "SETUP_SIGN_PASSWORD", "SETUP_SIGN_TIMESTAMP_URL"]
 LIBRARY = "Quorel扩展绘图库"
 EXE = None
 
@@ -38,9 +43,64 @@ def make_test_package(folder):
         write(os.path.join(folder, name), f"test {name}\n")
 
 
-def run_bundle(package, out, *extra):
+def run_bundle(package, out, *extra, signing=None):
+    """Runs the bundle command with exactly the signing variables given (none by default)."""
+    env = {k: v for k, v in os.environ.items() if k not in SIGN_VARIABLES}
+    env.update(signing or {})
     return subprocess.run([sys.executable, BUNDLE, "--exe", EXE, "--out", out, *extra, package],
-                          capture_output=True, encoding="utf-8")
+                          capture_output=True, encoding="utf-8", env=env)
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+class ThrowawayPki:
+    """A certificate authority of its own and a code-signing certificate, made with openssl in a
+    scratch folder for one test run (no key is ever kept)."""
+
+    PASSWORD = "test pass phrase"
+
+    def __init__(self, folder):
+        self.folder = folder
+        self.ca = self.path("ca.pem")
+        self.pkcs12 = self.path("signer.p12")
+        self.openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key",
+                     "-out", "ca.pem", "-days", "2", "-subj", "/CN=Zantrel Test CA",
+                     "-addext", "basicConstraints=critical,CA:TRUE",
+                     "-addext", "keyUsage=critical,keyCertSign,cRLSign")
+        write(self.path("signer.ext"), "basicConstraints=CA:FALSE\n"
+              "keyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n")
+        self.openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", "signer.key",
+                     "-out", "signer.csr", "-subj", "/CN=Zantrel Test Signer")
+        self.openssl("x509", "-req", "-in", "signer.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
+                     "-CAcreateserial", "-days", "2", "-extfile", "signer.ext", "-out", "signer.pem")
+        self.openssl("pkcs12", "-export", "-inkey", "signer.key", "-in", "signer.pem",
+                     "-certfile", "ca.pem", "-out", "signer.p12",
+                     "-passout", f"pass:{self.PASSWORD}")
+
+    def path(self, name):
+        return os.path.join(self.folder, name)
+
+    def openssl(self, *args):
+        subprocess.run(["openssl", *args], cwd=self.folder, check=True, capture_output=True)
+
+    def signing(self, **more):
+        return {"SETUP_SIGN_PKCS12": self.pkcs12, "SETUP_SIGN_PASSWORD": self.PASSWORD, **more}
+
+    def verify(self, exe):
+        return subprocess.run(["osslsigncode", "verify", "-CAfile", self.ca, "-in", exe],
+                              capture_output=True, text=True, errors="replace")
+
+
+def check_sums(test, folder):
+    """SHA256SUMS names the exe and the zip, with their digests, in sha256sum's format."""
+    lines = read(os.path.join(folder, "SHA256SUMS")).decode("ascii").splitlines()
+    sums = dict(reversed(line.split("  ", 1)) for line in lines)
+    test.assertEqual(sorted(sums), ["SetUp.exe", f"{TOP}.zip"])
+    for name, digest in sums.items():
+        test.assertEqual(digest, hashlib.sha256(read(os.path.join(folder, name))).hexdigest(), name)
 
 
 def tree(folder):
@@ -150,7 +210,9 @@ class Names(BundleCase):
 
 class SkippedNames(BundleCase):
     def warnings(self, result):
-        return [line for line in result.stderr.splitlines() if "warning:" in line]
+        """The warnings about the package (an unsigned exe is warned about on its own)."""
+        return [line for line in result.stderr.splitlines()
+                if "warning:" in line and "NOT signed" not in line]
 
     def test_every_entry_the_installer_leaves_out_is_listed(self):
         result = run_bundle(self.package, self.out)
@@ -196,9 +258,12 @@ class SkippedNames(BundleCase):
 class Written(BundleCase):
     def test_dist_holds_the_installer_beside_the_package_and_one_zip_of_both(self):
         write(os.path.join(self.out, "stale.txt"), "from an earlier bundle")
-        result = run_bundle(self.package, self.out)
+        result = run_bundle(self.package, self.out, "--quiet")
         self.assertEqual(result.returncode, 0, result.stderr)
-        self.assertEqual(sorted(os.listdir(self.out)), ["Data", "SetUp.exe", f"{TOP}.zip"])
+        self.assertIn("SetUp.exe is NOT signed", result.stderr)
+        self.assertEqual(sorted(os.listdir(self.out)),
+                         ["Data", "SHA256SUMS", "SetUp.exe", f"{TOP}.zip"])
+        check_sums(self, self.out)
         with open(EXE, "rb") as f:
             exe = f.read()
         self.assertEqual(tree(os.path.join(self.out, "Data")), tree(self.package))
@@ -220,16 +285,66 @@ class Written(BundleCase):
         self.assertTrue(os.path.isfile(os.path.join(self.out, "Data", "Quorel2021.ZRX")))
 
 
+class Signed(BundleCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.pki_folder = tempfile.mkdtemp()
+        cls.pki = ThrowawayPki(cls.pki_folder)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.pki_folder)
+
+    def test_the_signature_verifies_and_removing_it_gives_back_the_built_exe(self):
+        result = run_bundle(self.package, self.out, "--quiet", signing=self.pki.signing())
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertNotIn("NOT signed", result.stderr)
+        self.assertIn("SetUp.exe signed", result.stdout)
+        signed = os.path.join(self.out, "SetUp.exe")
+        verified = self.pki.verify(signed)
+        self.assertEqual(verified.returncode, 0, verified.stdout + verified.stderr)
+        self.assertIn("Message digest algorithm  : SHA256", verified.stdout)
+        with zipfile.ZipFile(os.path.join(self.out, f"{TOP}.zip")) as z:
+            self.assertEqual(z.read(f"{TOP}/SetUp.exe"), read(signed))
+        check_sums(self, self.out)
+        unsigned = os.path.join(self.scratch, "unsigned.exe")
+        subprocess.run(["osslsigncode", "remove-signature", "-in", signed, "-out", unsigned],
+                       check=True, capture_output=True)
+        self.assertEqual(read(unsigned), read(EXE))
+
+    def test_settings_that_cannot_sign_write_nothing(self):
+        cases = [
+            ("wrong password", self.pki.signing(SETUP_SIGN_PASSWORD="wrong"), "signing SetUp.exe failed"),
+            ("no such file", self.pki.signing(SETUP_SIGN_PKCS12=os.path.join(self.scratch, "x.p12")),
+             "no file"),
+            ("no password", {"SETUP_SIGN_PKCS12": self.pki.pkcs12}, "without SETUP_SIGN_PASSWORD"),
+            ("timestamp without certificate", {"SETUP_SIGN_TIMESTAMP_URL": "http://127.0.0.1:1/"},
+             "without SETUP_SIGN_PKCS12"),
+            # The server is used, and an unreachable one gives no bundle without the timestamp.
+            ("timestamp server unreachable",
+             self.pki.signing(SETUP_SIGN_TIMESTAMP_URL="http://127.0.0.1:1/"),
+             "signing SetUp.exe failed"),
+        ]
+        for name, signing, words in cases:
+            with self.subTest(name):
+                self.assertRefused(run_bundle(self.package, self.out, signing=signing), words)
+
+
 def unpack(prefix):
-    """Bundles the test package and unpacks the zip to C:\\zbundle in the prefix."""
+    """Bundles the test package, signed, and unpacks the zip to C:\\zbundle in the prefix."""
     scratch = tempfile.mkdtemp()
     try:
         package = os.path.join(scratch, "Data")
         out = os.path.join(scratch, "dist")
         make_test_package(package)
-        result = run_bundle(package, out)
+        pki = ThrowawayPki(scratch)
+        result = run_bundle(package, out, signing=pki.signing())
         sys.stderr.write(result.stderr)
         if result.returncode != 0:
+            return 1
+        verified = pki.verify(os.path.join(out, "SetUp.exe"))
+        if verified.returncode != 0:
+            sys.stderr.write(verified.stdout + verified.stderr)
             return 1
         target = os.path.join(prefix, "drive_c", "zbundle")
         shutil.rmtree(target, ignore_errors=True)

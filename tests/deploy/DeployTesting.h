@@ -1,6 +1,7 @@
-// What the deployment tests share: the package message and a package beside a chosen installer.
+// What the deployment tests share: the deployment's boxes and a package beside a chosen installer.
 #pragma once
 
+#include "deploy/DeployTexts.h"
 #include "deploy/PackageSource.h"
 #include "tests/support/Boxes.h"
 #include "tests/support/Files.h"
@@ -11,28 +12,48 @@
 
 namespace deploytest {
 
-const char kCaption[] = "Q-软件安装";
-const char kNoPackageText[] =
-    "未找到安装所需的Data文件夹 !\n\n可能安装文件下载后没有解压，\n\n请解压后再执行SetUp.exe !";
-
-inline void ExpectNoPackageBox(const testui::BoxRecord& box) {
-  EXPECT_EQ(box.caption, kCaption);
-  EXPECT_EQ(box.text, kNoPackageText);
+// A box of the installer's own: its words, its OK button alone, no icon, and its owner (if any)
+// disabled while it is up.
+inline void ExpectOkBox(const testui::BoxRecord& box, const std::string& text,
+                        const std::string& caption) {
+  EXPECT_EQ(box.text, text);
+  EXPECT_EQ(box.caption, caption);
   EXPECT_EQ(box.buttons, testui::ButtonsOf(MB_OK));
   EXPECT_FALSE(box.hasIcon);
+  EXPECT_FALSE(box.ownerEnabled);
 }
+
+inline void ExpectNoPackageBox(const testui::BoxRecord& box) {
+  ExpectOkBox(box, kNoPackageText, kSetupCaption);
+}
+
+// The copy prompt for `destination`, word for word, whatever its length.
+inline std::string CopyPromptText(const std::string& destination) {
+  std::string text = kCopyFailedFormat;
+  return text.replace(text.find("%s"), 2, destination);
+}
+
+// FindPackageFolder resolves beside `installerPath` until destroyed.
+class InstallerAt {
+ public:
+  explicit InstallerAt(const std::string& installerPath) {
+    OverrideInstallerPath(installerPath.c_str());
+  }
+  ~InstallerAt() { OverrideInstallerPath(nullptr); }
+  InstallerAt(const InstallerAt&) = delete;
+  InstallerAt& operator=(const InstallerAt&) = delete;
+};
 
 // A temporary folder that FindPackageFolder takes for the installer's folder, with a "Data"
 // package folder in it.
 class PackageBeside {
  public:
-  explicit PackageBeside(const std::string& name) : root(name) {
+  explicit PackageBeside(const std::string& name) : root(name), installer(root / "SetUp.exe") {
     testfs::MakeDir(data);
-    OverrideInstallerPath((root / "SetUp.exe").c_str());
   }
-  ~PackageBeside() { OverrideInstallerPath(nullptr); }
 
   testfs::TempDir root;
+  InstallerAt installer;
   const std::string data = root / "Data";
 };
 

@@ -1,8 +1,8 @@
 #include "deploy/FolderCopy.h"
 
 #include "tests/deploy/DeployTesting.h"
-
-#include <commctrl.h>
+#include "tests/support/Progress.h"
+#include "tests/support/Screen.h"
 
 #include <cstdio>
 #include <vector>
@@ -15,40 +15,6 @@ using testfs::WriteFile;
 using Names = std::vector<std::string>;
 
 const char kLibrary[] = "Quorel扩展绘图库";
-
-// A real progress bar in a real window, with a range long enough to count every step.
-struct ProgressBar {
-  HWND frame = CreateWindowExA(0, "STATIC", "setup", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300,
-                               100, nullptr, nullptr, nullptr, nullptr);
-  HWND bar = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, 10, 10, 200, 20, frame,
-                             nullptr, nullptr, nullptr);
-  ProgressBar() {
-    SendMessageA(bar, PBM_SETRANGE32, 0, 1000);
-    SendMessageA(bar, PBM_SETSTEP, 1, 0);
-  }
-  ~ProgressBar() { DestroyWindow(frame); }
-  int Steps() const { return static_cast<int>(SendMessageA(bar, PBM_GETPOS, 0, 0)); }
-  void Reset() const { SendMessageA(bar, PBM_SETPOS, 0, 0); }
-};
-
-// The bar's pixels as its window shows them.
-std::vector<COLORREF> Capture(HWND bar) {
-  RECT rect{};
-  GetClientRect(bar, &rect);
-  HDC source = GetDC(bar);
-  HDC memory = CreateCompatibleDC(source);
-  HBITMAP bitmap = CreateCompatibleBitmap(source, rect.right, rect.bottom);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, rect.right, rect.bottom, source, 0, 0, SRCCOPY);
-  std::vector<COLORREF> pixels;
-  for (int y = 0; y < rect.bottom; ++y)
-    for (int x = 0; x < rect.right; ++x) pixels.push_back(GetPixel(memory, x, y));
-  SelectObject(memory, old);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(bar, source);
-  return pixels;
-}
 
 // "f000.txt" ... for the numbers from..to-1.
 Names Numbered(int to, int from = 0) {
@@ -69,8 +35,8 @@ class FolderCopy : public testing::Test {
  protected:
   deploytest::PackageBeside package{"copy"};
   const std::string product = package.root / "Zantrel";
-  ProgressBar progress;
-  CopyJob Job() const { return CopyJob{product, progress.bar}; }
+  testui::ProgressWindow progress;
+  CopyJob Job() const { return CopyJob{product, progress.Bar()}; }
 };
 
 using PackageCopy = FolderCopy;
@@ -136,29 +102,26 @@ class PromptedCopy : public PackageCopy {
 };
 
 TEST_F(PromptedCopy, AbortKeepsEarlierFilesAndStopsAtOnce) {
-  SetForegroundWindow(progress.frame);
-  SetActiveWindow(progress.frame);
-  ASSERT_EQ(GetActiveWindow(), progress.frame);
+  SetForegroundWindow(progress.Frame());
+  SetActiveWindow(progress.Frame());
+  ASSERT_EQ(GetActiveWindow(), progress.Frame());
   testfs::HeldOpen lock(held);
   testui::BoxAnswerer boxes({IDABORT});
   // The steps before the prompt come within a frame, with the bar's drawing switched off.
   bool barShown = false;
-  boxes.OnBox([&](const testui::BoxRecord&, HWND) { barShown = IsWindowVisible(progress.bar); });
+  boxes.OnBox([&](const testui::BoxRecord&, HWND) { barShown = IsWindowVisible(progress.Bar()); });
   EXPECT_FALSE(CopyPackageFiles(Job()));
   lock.Release();
   EXPECT_TRUE(barShown) << "the bar was switched off behind the prompt";
 
   ASSERT_EQ(boxes.Records().size(), 1u);
   const testui::BoxRecord box = boxes.Records()[0];
-  EXPECT_EQ(box.text,
-            "拷贝文件 " + held +
-                " 失败，可能原因如下：\n\n1、CAD未关闭\n\n2、系统权限未开放，请以管理者权限"
-                "登陆系统");
-  EXPECT_EQ(box.caption, deploytest::kCaption);
+  EXPECT_EQ(box.text, deploytest::CopyPromptText(held));
+  EXPECT_EQ(box.caption, kSetupCaption);
   EXPECT_EQ(box.buttons, testui::ButtonsOf(MB_ABORTRETRYIGNORE));
   EXPECT_FALSE(box.hasIcon);
   // Owned by the active window, which the box disables.
-  EXPECT_EQ(box.owner, progress.frame);
+  EXPECT_EQ(box.owner, progress.Frame());
   EXPECT_FALSE(box.ownerEnabled);
 
   EXPECT_EQ(List(product), (Names{"a.txt", "b.txt"}));
@@ -191,17 +154,17 @@ TEST_F(PromptedCopy, IgnoreGivesUpThatFileAndGoesOn) {
 // ended the bar is shown, and painting it shows the position reached.
 TEST_F(PackageCopy, BarShowsItsPositionAfterAManyFileCopy) {
   WriteNumbered(package.data, 0, 40);
-  UpdateWindow(progress.frame);
-  const std::vector<COLORREF> empty = Capture(progress.bar);
+  UpdateWindow(progress.Frame());
+  const std::vector<COLORREF> empty = testui::Capture(progress.Bar());
   EXPECT_TRUE(CopyPackageFiles(Job()));
   EXPECT_EQ(progress.Steps(), 43);
-  EXPECT_TRUE(IsWindowVisible(progress.bar));
-  UpdateWindow(progress.bar);
-  const std::vector<COLORREF> shown = Capture(progress.bar);
+  EXPECT_TRUE(IsWindowVisible(progress.Bar()));
+  UpdateWindow(progress.Bar());
+  const std::vector<COLORREF> shown = testui::Capture(progress.Bar());
 
-  InvalidateRect(progress.bar, nullptr, TRUE);
-  UpdateWindow(progress.bar);
-  const std::vector<COLORREF> redrawn = Capture(progress.bar);
+  InvalidateRect(progress.Bar(), nullptr, TRUE);
+  UpdateWindow(progress.Bar());
+  const std::vector<COLORREF> redrawn = testui::Capture(progress.Bar());
   ASSERT_NE(redrawn, empty) << "the capture does not see the bar";
   EXPECT_EQ(shown, redrawn);
 }
@@ -218,11 +181,48 @@ TEST_F(PackageCopy, ReplacesAReadOnlyFileAndLeavesItWritable) {
   EXPECT_FALSE(testfs::Attributes(package.data + "\\a.txt") & FILE_ATTRIBUTE_READONLY);
 }
 
+// Windows' CopyFileA will not replace a hidden or system file (Wine does): both copies clear
+// those bits with read-only before they copy, so an earlier copy never makes a prompt come back.
+TEST_F(FolderCopy, EarlierHiddenSystemReadOnlyFilesAreReplaced) {
+  const DWORD blocking = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  const struct {
+    std::string subfolder;
+    void (*copy)(const CopyJob&);
+    std::size_t prompts;  // for the held file only
+  } cases[] = {
+      {"", [](const CopyJob& job) { EXPECT_TRUE(CopyPackageFiles(job)); }, 1},
+      {std::string("\\") + kLibrary, CopyDrawingLibrary, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.subfolder);
+    const std::string from = package.data + c.subfolder;
+    const std::string to = product + c.subfolder;
+    testfs::MakeDir(from);
+    testfs::MakeDir(product);
+    testfs::MakeDir(to);
+    for (const char* name : {"\\a.txt", "\\held.txt"}) {
+      WriteFile(from + name, "new");
+      WriteFile(to + name, "old");
+      SetFileAttributesA((to + name).c_str(), blocking | FILE_ATTRIBUTE_ARCHIVE);
+    }
+    // A copy that then fails shows what was cleared before it.
+    testfs::HeldOpen lock(to + "\\held.txt");
+    testui::BoxAnswerer boxes({IDIGNORE});
+    c.copy(Job());
+    lock.Release();
+    EXPECT_EQ(boxes.Records().size(), c.prompts);
+    EXPECT_EQ(ReadFile(to + "\\a.txt"), "new");
+    EXPECT_EQ(testfs::Attributes(to + "\\a.txt") & blocking, 0u);
+    EXPECT_EQ(testfs::Attributes(to + "\\held.txt"), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
+    testfs::RemoveTree(product);
+  }
+}
+
 TEST_F(PackageCopy, InstallFolderTooLongIsNeverCutShort) {
   WriteFile(package.data + "\\a.txt", "a");
   const std::string tooLong = package.root / std::string(300 - package.root.Path().size(), 'z');
   testui::BoxAnswerer boxes({IDRETRY, IDIGNORE});
-  EXPECT_TRUE(CopyPackageFiles(CopyJob{tooLong, progress.bar}));
+  EXPECT_TRUE(CopyPackageFiles(CopyJob{tooLong, progress.Bar()}));
   ASSERT_EQ(boxes.Records().size(), 2u);
   EXPECT_NE(boxes.Records()[0].text.find(" " + tooLong + "\\a.txt "), std::string::npos);
   EXPECT_EQ(List(package.root.Path()), Names{"Data"});
@@ -231,18 +231,18 @@ TEST_F(PackageCopy, InstallFolderTooLongIsNeverCutShort) {
 // Steps closer together than a frame are not all drawn at once; whatever paints the bar next
 // must show the position reached, not a picture left from an earlier step.
 TEST(ProgressSteps, RapidStepsShowTheirPositionOnceTheBarIsPainted) {
-  ProgressBar progress;
-  SendMessageA(progress.bar, PBM_SETRANGE, 0, MAKELPARAM(0, 50));
-  UpdateWindow(progress.frame);
-  const std::vector<COLORREF> empty = Capture(progress.bar);
-  for (int i = 0; i < 20; ++i) StepProgress(progress.bar);
-  UpdateWindow(progress.bar);
-  const std::vector<COLORREF> shown = Capture(progress.bar);
+  testui::ProgressWindow progress;
+  SendMessageA(progress.Bar(), PBM_SETRANGE, 0, MAKELPARAM(0, 50));
+  UpdateWindow(progress.Frame());
+  const std::vector<COLORREF> empty = testui::Capture(progress.Bar());
+  for (int i = 0; i < 20; ++i) StepProgress(progress.Bar());
+  UpdateWindow(progress.Bar());
+  const std::vector<COLORREF> shown = testui::Capture(progress.Bar());
 
   EXPECT_EQ(progress.Steps(), 20);
-  InvalidateRect(progress.bar, nullptr, TRUE);
-  UpdateWindow(progress.bar);
-  const std::vector<COLORREF> redrawn = Capture(progress.bar);
+  InvalidateRect(progress.Bar(), nullptr, TRUE);
+  UpdateWindow(progress.Bar());
+  const std::vector<COLORREF> redrawn = testui::Capture(progress.Bar());
   ASSERT_NE(redrawn, empty) << "the capture does not see the bar";
   EXPECT_EQ(shown, redrawn);
 }
@@ -317,9 +317,11 @@ TEST_F(LibraryCopy, DestinationTooLongIsSkippedSilently) {
   testfs::MakeDir(folder);
   ASSERT_TRUE(testfs::Exists(folder));
   testui::BoxAnswerer boxes;
-  CopyDrawingLibrary(CopyJob{folder, progress.bar});
+  CopyDrawingLibrary(CopyJob{folder, progress.Bar()});
   EXPECT_TRUE(List(folder).empty());
   EXPECT_TRUE(boxes.Records().empty());
+  // One step, as for a library that cannot be listed: the count never depends on the path.
+  EXPECT_EQ(progress.Steps(), 1);
 }
 
 }  // namespace

@@ -55,15 +55,14 @@ TEST(PackageSource, CutsAtTheRealLastSeparator) {
 TEST(PackageSource, InstallerPathWithoutSeparatorIsNoPackage) {
   // Taken as an installer folder of "", the path would name "\Data" at the drive's root.
   testfs::TempDir cwd("cwd");
-  SetCurrentDirectoryA(cwd.Path().c_str());
-  testfs::MakeDir("C:\\Data");
+  const testfs::CurrentFolder current(cwd.Path());
+  const testfs::FixedFolder rootData("C:\\Data");
+  testfs::MakeDir(rootData.Path());
   testui::BoxAnswerer boxes;
   std::string package;
   EXPECT_FALSE(FindPackageFolderFor("SetUp.exe", package));
   EXPECT_FALSE(FindPackageFolderFor("", package));
   EXPECT_EQ(boxes.Records().size(), 2u);
-  testfs::RemoveTree("C:\\Data");
-  SetCurrentDirectoryA("C:\\");
 }
 
 TEST(PackageSource, PublicCallResolvesBesideTheRunningProgramOrTheOverride) {
@@ -124,20 +123,23 @@ TEST(FileProbes, ClearReadOnlyClearsThatBitAlone) {
   EXPECT_FALSE(testfs::Exists(root / "none"));
 }
 
-std::vector<std::string> deletedNames;
-BOOL WINAPI RecordDeletion(LPCSTR name) {
-  deletedNames.push_back(name);
-  return TRUE;
+TEST(FileProbes, MakeReplaceableClearsWhatBlocksACopyAndKeepsTheRest) {
+  testfs::TempDir root("replaceable");
+  const DWORD blocking = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  for (DWORD bit : {DWORD{FILE_ATTRIBUTE_READONLY}, DWORD{FILE_ATTRIBUTE_HIDDEN},
+                    DWORD{FILE_ATTRIBUTE_SYSTEM}, blocking}) {
+    const std::string file = root / "file.txt";
+    testfs::WriteFile(file, "x");
+    SetFileAttributesA(file.c_str(), bit | FILE_ATTRIBUTE_ARCHIVE);
+    ASSERT_EQ(testfs::Attributes(file) & blocking, bit);
+    MakeReplaceable(file);
+    EXPECT_EQ(testfs::Attributes(file), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE)) << bit;
+    DeleteFileA(file.c_str());
+  }
 }
 
-TEST(FileProbes, RemoveDownloadMarkDeletesTheZoneStream) {
-  const std::string path = "C:\\安装淺\\Quorel2021.ZRX";
-  const std::string before = path;
-  EXPECT_TRUE(RemoveDownloadMark(path, RecordDeletion));
-  EXPECT_EQ(path, before);
-  EXPECT_EQ(deletedNames, std::vector<std::string>{path + ":Zone.Identifier"});
-
-  // Without a mark (and Wine has no streams at all): false, and the file is left as it was.
+// Without a mark (and Wine has no streams at all): false, and the file is left as it was.
+TEST(FileProbes, RemoveDownloadMarkLeavesAnUnmarkedFileAsItWas) {
   testfs::TempDir root("mark");
   const std::string file = root / "a.txt";
   testfs::WriteFile(file, "contents");

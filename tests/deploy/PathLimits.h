@@ -1,9 +1,9 @@
 // Paths at the lengths where the installer's 260-byte buffers end: folders built to an exact byte
-// length, a listing of the whole drive C: to compare before and after, and a "mirror" that works
-// out what the platform itself allows by making the same calls on a twin folder tree.
+// length, the drive's changes checked against what was expected, and a "mirror" that works out
+// what the platform itself allows by making the same calls on a twin folder tree.
 //
-// The test's own set-up, listing and clean-up use the wide calls with "\\?\" so that they reach
-// any length; the product and the mirror use the narrow calls with the paths as they are.
+// The test's own set-up, listing and clean-up reach any length (tests/support); the product and
+// the mirror use the narrow calls with the paths as they are.
 #pragma once
 
 #include <windows.h>
@@ -14,18 +14,15 @@
 #include <vector>
 
 #include "host/HostRegistry.h"
+#include "tests/support/Drive.h"
+#include "tests/support/Files.h"
 
 namespace limits {
 
-std::wstring Wide(const std::string& ansi);
-std::string Narrow(const std::wstring& wide);
-
-// Long-path forms of the file helpers (set-up and checks only).
-void MakeFolders(const std::string& path);  // every missing level
-void PutFile(const std::string& path, const std::string& contents);
-bool Exists(const std::string& path);
-std::string Read(const std::string& path);
-void RemoveAll(const std::string& path);
+using testfs::DriveListing;
+using testfs::ListDrive;
+using testfs::Narrow;
+using testfs::Wide;
 
 // `base` followed by folders of filler and, when not empty, `leaf`, exactly `bytes` bytes long
 // in code page 936. The filler is ASCII, or double-byte characters (淺 and 乗, whose second byte
@@ -36,13 +33,6 @@ std::string PathOfBytes(const std::string& base, std::size_t bytes, bool doubleB
 // Double-byte text of exactly `bytes` bytes (one ASCII letter first when `bytes` is odd).
 std::string DoubleByteText(std::size_t bytes);
 
-// Every folder and file on drive C: (full path, upper-cased) with, for files, size and write
-// time. Left out: other test programs' temporary folders (C:\ztest\<name>-<pid>-<n> of another
-// process), which tests running alongside change at any time.
-using DriveListing = std::map<std::wstring, std::wstring>;
-DriveListing ListDrive();
-// The differences, one line each ("+ path", "- path", "~ path"), readable.
-std::vector<std::string> Differences(const DriveListing& before, const DriveListing& after);
 // "" when the only differences are the entries of `created`; otherwise the entries that should
 // not be there or are missing, one a line, with `root` written as <root>.
 std::string UnexpectedChanges(const DriveListing& before, const DriveListing& after,
@@ -54,7 +44,6 @@ std::string UnexpectedChanges(const DriveListing& before, const DriveListing& af
 class TwinRoot {
  public:
   TwinRoot();
-  ~TwinRoot();
   TwinRoot(const TwinRoot&) = delete;
   TwinRoot& operator=(const TwinRoot&) = delete;
   // The branch in which a case builds.
@@ -65,7 +54,7 @@ class TwinRoot {
   void MakeFoldersInBoth(const std::string& path) const;
 
  private:
-  std::string root;
+  testfs::TempDir root{"limits"};
   std::string real;
   std::string twin;
 };
@@ -81,9 +70,7 @@ class Mirror {
   bool Copy(const std::string& from, const std::string& to);
   // Whether FindFirstFileA opens a listing with `pattern` (read where it is).
   static bool Lists(const std::string& pattern);
-  // Whether FindFirstFileA finds a folder at `path`.
-  static bool IsFolder(const std::string& path);
-  // The real paths whose twins were created, upper-cased as ListDrive gives them.
+  // The real paths whose twins were created, as ListDrive gives them.
   const std::set<std::wstring>& Created() const { return created; }
   void Record(const std::string& path);
 
@@ -116,8 +103,6 @@ Expected ExpectInstallation(const TwinRoot& twins, const std::string& packageFol
                             const std::string& commandFolder, const std::string& installFolder,
                             const std::vector<std::string>& hostFolders);
 
-// The copy prompt for `destination`, word for word.
-std::string CopyPromptText(const std::string& destination);
 // Checks that the prompts shown are exactly one for each destination, in any order.
 void ExpectPrompts(std::vector<std::string> shown, const std::vector<std::string>& destinations);
 

@@ -4,7 +4,6 @@
 // registers only a LOADER that fits, and creates nothing else anywhere on drive C:.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <commctrl.h>
 
 #include <algorithm>
 #include <functional>
@@ -13,8 +12,10 @@
 
 #include "deploy/InstallationRun.h"
 #include "deploy/PackageSource.h"
+#include "tests/deploy/DeployTesting.h"
 #include "tests/deploy/PathLimits.h"
 #include "tests/support/Boxes.h"
+#include "tests/support/Progress.h"
 #include "tests/support/Registry.h"
 
 namespace {
@@ -29,18 +30,13 @@ const char kOldLoader[] = "C:\\Old\\Zantrel\\Quorel2021.ZRX";
 // What the run needs of the setup dialog: a real window with a real progress bar.
 class RunWindow : public InstallationDialog {
  public:
-  RunWindow() { SendMessageA(bar, PBM_SETRANGE32, 0, 1000); }
-  ~RunWindow() { DestroyWindow(frame); }
-  HWND DialogWindow() const override { return frame; }
   const std::string& DestinationPath() const override { return destination; }
   YearFlags SelectedYears() const override { return YearFlags{0, 1, 0, 0, 0, 0, 0}; }
-  HWND ProgressBar() const override { return bar; }
+  HWND ProgressBar() const override { return window.Bar(); }
+  void ShowProgressLayout() override {}
   void CancelDialog() override { cancelled = true; }
 
-  HWND frame = CreateWindowExA(0, "STATIC", "setup", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300,
-                               100, nullptr, nullptr, nullptr, nullptr);
-  HWND bar = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, 10, 10, 200, 20, frame,
-                             nullptr, nullptr, nullptr);
+  testui::ProgressWindow window;
   std::string destination;
   bool cancelled = false;
 };
@@ -54,6 +50,10 @@ struct Layout {
 
 std::string Parent(const std::string& path) {
   return path.substr(0, path.rfind('\\'));
+}
+
+const char* Kind(bool doubleByte) {
+  return doubleByte ? "double-byte" : "ASCII";
 }
 
 class PathLimits : public testing::Test {
@@ -84,19 +84,19 @@ class PathLimits : public testing::Test {
     for (const std::string& host : layout.hosts) lengths += "; " + Lengths("host folder", host);
     SCOPED_TRACE(lengths);
 
-    OverrideInstallerPath((layout.installerFolder + "\\SetUp.exe").c_str());
     window.destination = layout.installFolder;
     window.cancelled = false;
-    const limits::DriveListing before = limits::ListDrive();
     bool result = false;
     std::vector<testui::BoxRecord> boxes;
+    limits::DriveListing before, after;
     {
+      const deploytest::InstallerAt installer(layout.installerFolder + "\\SetUp.exe");
+      before = limits::ListDrive();
       testui::BoxAnswerer answerer(std::vector<int>(expected.prompts.size(), IDIGNORE));
       result = RunInstallation(window, hosts);
       boxes = answerer.Records();
     }
-    const limits::DriveListing after = limits::ListDrive();
-    OverrideInstallerPath(nullptr);
+    after = limits::ListDrive();
 
     EXPECT_TRUE(result);
     EXPECT_FALSE(window.cancelled);
@@ -127,6 +127,20 @@ class PathLimits : public testing::Test {
     prompted += static_cast<int>(expected.prompts.size());
   }
 
+  // Package folders ("<installer folder>\Data") of each length, in ASCII and double-byte.
+  void CheckPackageFolders(const std::vector<std::size_t>& lengths) {
+    for (bool doubleByte : {false, true}) {
+      for (std::size_t bytes : lengths) {
+        Check(std::string(Kind(doubleByte)) + " package folder of " + std::to_string(bytes),
+              [&](const std::string& real) {
+                return Layout{PathOfBytes(real + "\\p", bytes - 5, doubleByte),
+                              real + "\\d\\Zantrel",
+                              {real + "\\h"}};
+              });
+      }
+    }
+  }
+
   void TearDown() override {
     std::printf("%d cases, %d entries created, %d copies prompted\n", cases, installed, prompted);
   }
@@ -136,10 +150,6 @@ class PathLimits : public testing::Test {
   RunWindow window;
   int cases = 0, installed = 0, prompted = 0;
 };
-
-const char* Kind(bool doubleByte) {
-  return doubleByte ? "double-byte" : "ASCII";
-}
 
 // The install folder in its 260-byte buffer: up to 259 bytes it is made and the files go in (as
 // far as the platform takes their longer paths); from 260 bytes nothing is made and every file
@@ -176,31 +186,13 @@ TEST_F(PathLimits, LibraryDestinationsAndLoadersAtTheLimit) {
 
 // "<package>\*.*": a pattern that does not fit lists nothing (one pass, no copy, no prompt).
 TEST_F(PathLimits, PackageListingPatternsAtTheLimit) {
-  for (bool doubleByte : {false, true}) {
-    for (std::size_t bytes = 253; bytes <= 258; ++bytes) {
-      Check(std::string(Kind(doubleByte)) + " package folder of " + std::to_string(bytes),
-            [&](const std::string& real) {
-              return Layout{PathOfBytes(real + "\\p", bytes - 5, doubleByte),
-                            real + "\\d\\Zantrel",
-                            {real + "\\h"}};
-            });
-    }
-  }
+  CheckPackageFolders({253, 254, 255, 256, 257, 258});
 }
 
 // "<package>\Quorel扩展绘图库\*.*" (21 more bytes) and the font sources "<package>\Quorel_EN.shx"
 // (14 more).
 TEST_F(PathLimits, LibraryListingsAndFontSourcesAtTheLimit) {
-  for (bool doubleByte : {false, true}) {
-    for (std::size_t bytes : {236, 237, 238, 239, 240, 241, 243, 244, 245, 246, 247}) {
-      Check(std::string(Kind(doubleByte)) + " package folder of " + std::to_string(bytes),
-            [&](const std::string& real) {
-              return Layout{PathOfBytes(real + "\\p", bytes - 5, doubleByte),
-                            real + "\\d\\Zantrel",
-                            {real + "\\h"}};
-            });
-    }
-  }
+  CheckPackageFolders({236, 237, 238, 239, 240, 241, 243, 244, 245, 246, 247});
 }
 
 // "<host>\Fonts" (6 more bytes) and "<host>\Fonts\Quorel_EN.shx" (20 more): a host whose paths

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <functional>
+#include <new>
 
 #include "framework/Application.h"
 #include "framework/Dialog.h"
@@ -8,7 +11,23 @@
 #include "res/resource.h"
 #include "tests/support/Boxes.h"
 
+// The next allocation on a chosen thread fails, once: what the dialog base does while an error
+// unwinds must not let a second one escape into the dialog manager.
+static std::atomic<DWORD> theFailingThread{0};
+
+void* operator new(std::size_t size) {
+  DWORD self = GetCurrentThreadId();
+  if (theFailingThread.load() == self && theFailingThread.compare_exchange_strong(self, 0))
+    throw std::bad_alloc();
+  if (void* block = std::malloc(size ? size : 1)) return block;
+  throw std::bad_alloc();
+}
+
 namespace {
+
+void FailNextAllocationHere() {
+  theFailingThread = GetCurrentThreadId();
+}
 
 using testui::BoxAnswerer;
 using testui::RunWithDriver;
@@ -97,30 +116,59 @@ TEST(DialogBase, EscapedErrorIsReportedAndTheDialogStaysOpen) {
     throw 42;  // not one of ours
   };
   BoxAnswerer boxes;
-  const INT_PTR result =
-      RunWithDriver([&] { return dialog.DoModal(); },
-                    [&](HWND window) {
-                      testui::Click(window, IDC_INSTALL);
-                      ASSERT_TRUE(boxes.WaitForCount(1));
-                      ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(window) != FALSE; }));
-                      testui::Click(window, IDC_INSTALL);
-                      ASSERT_TRUE(boxes.WaitForCount(2));
-                      ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(window) != FALSE; }));
-                      EXPECT_TRUE(IsWindowVisible(window));
-                      PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
-                    });
+  const INT_PTR result = RunWithDriver([&] { return dialog.DoModal(); },
+                                       [&](HWND window) {
+                                         testui::Click(window, IDC_INSTALL);
+                                         ASSERT_TRUE(boxes.WaitForAnswered(1, window));
+                                         testui::Click(window, IDC_INSTALL);
+                                         ASSERT_TRUE(boxes.WaitForAnswered(2, window));
+                                         EXPECT_TRUE(IsWindowVisible(window));
+                                         PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+                                       });
   EXPECT_EQ(result, IDCANCEL);
   const auto records = boxes.Records();
   ASSERT_EQ(records.size(), 2u);
   EXPECT_EQ(records[0].caption, "framework_tests");
   EXPECT_EQ(records[0].text, framework::SystemMessage(E_INVALIDARG));
-  EXPECT_NE(records[0].text, "内部应用程序出错。");
+  EXPECT_NE(records[0].text, framework::kInternalError);
   EXPECT_TRUE(records[0].hasIcon);
   EXPECT_EQ(records[0].buttons, testui::ButtonsOf(MB_OK));
   EXPECT_EQ(records[0].owner, dialog.ownerSeen);
   EXPECT_FALSE(records[0].ownerEnabled);
-  EXPECT_EQ(records[1].text, "内部应用程序出错。");
+  EXPECT_EQ(records[1].text, framework::kInternalError);
   EXPECT_EQ(records[1].caption, "framework_tests");
+}
+
+// Neither the report (its texts are allocated) nor the registration of the running dialog may
+// throw into the dialog manager: the stop box still comes, and the dialog goes on or ends with -1.
+TEST(DialogBase, AllocationFailuresInsideTheDialogProcedureNeverEscapeIt) {
+  BoxAnswerer boxes;
+  // The first dialog of the process registers itself with an allocation, here failing.
+  ProbeDialog starting;
+  FailNextAllocationHere();
+  EXPECT_EQ(starting.DoModal(), -1);
+  theFailingThread = 0;
+
+  ProbeDialog dialog;
+  dialog.onInstall = [] {
+    FailNextAllocationHere();
+    throw framework::HResultError(E_INVALIDARG);
+  };
+  const INT_PTR result = RunWithDriver([&] { return dialog.DoModal(); },
+                                       [&](HWND window) {
+                                         testui::Click(window, IDC_INSTALL);
+                                         ASSERT_TRUE(boxes.WaitForAnswered(1, window));
+                                         EXPECT_TRUE(IsWindowVisible(window));
+                                       });
+  EXPECT_EQ(result, IDCANCEL);
+
+  const auto records = boxes.Records();
+  ASSERT_EQ(records.size(), 2u);
+  for (const testui::BoxRecord& box : records) {
+    EXPECT_EQ(box.text, framework::kInternalError);
+    EXPECT_TRUE(box.hasIcon);
+    EXPECT_EQ(box.buttons, testui::ButtonsOf(MB_OK));
+  }
 }
 
 class TestApp : public framework::CApplication {

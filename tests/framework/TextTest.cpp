@@ -42,10 +42,14 @@ TEST(TextHelpers, CaseFoldingWorksByCharacter) {
 }
 
 TEST(TextHelpers, AbsolutePaths) {
-  for (const char* path : {"C:\\Quorel", "d:\\", "\\\\server\\share", "\\\\server\\share\\x"})
+  // Either separator, as Windows takes them.
+  for (const char* path :
+       {"C:\\Quorel", "d:\\", "\\\\server\\share", "\\\\server\\share\\x", "C:/Quorel", "d:/",
+        "//server/share", "\\\\server/share", "/\\server\\share"})
     EXPECT_TRUE(mbcs::IsAbsolutePath(path)) << path;
-  for (const char* path : {"", "Quorel", "D:Quorel", "D:", "\\Quorel", "\\\\server", "\\\\server\\",
-                           "\\\\\\share", "1:\\x"})
+  for (const char* path :
+       {"", "Quorel", "D:Quorel", "D:", "\\Quorel", "\\\\server", "\\\\server\\", "\\\\\\share",
+        "1:\\x", "/Quorel", "D:Quorel/x", "//server", "//server/", "///share", "//淺x"})
     EXPECT_FALSE(mbcs::IsAbsolutePath(path)) << path;
 }
 

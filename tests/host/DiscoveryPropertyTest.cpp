@@ -1,7 +1,8 @@
 // Discovery against any registry: seeded random trees below HKLM\SOFTWARE\ZWSOFT, written into the
 // test prefix's real registry, searched by a fresh HostRegistry and compared with a model of the
 // rules written here from their description (including the skipped unreadable names, unopenable
-// keys and overlong values), not by calling product code. A mismatch prints the seed and the smallest tree that still shows it.
+// keys and overlong values), not by calling product code. A mismatch prints the seed and the
+// smallest tree that still shows it.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -129,26 +130,6 @@ int Depth(const Node& node) {
 // ---------------------------------------------------------------------------------------------
 // Writing a tree into HKLM\SOFTWARE\ZWSOFT and removing it again.
 
-bool DenyAll(HKEY key) {
-  alignas(DWORD) char buffer[64];
-  ACL* empty = reinterpret_cast<ACL*>(buffer);
-  InitializeAcl(empty, sizeof(buffer), ACL_REVISION);
-  SECURITY_DESCRIPTOR descriptor;
-  InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
-  SetSecurityDescriptorDacl(&descriptor, TRUE, empty, FALSE);
-  return RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &descriptor) == ERROR_SUCCESS;
-}
-
-void AllowAll(HKEY parent, const std::wstring& name) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(parent, name.c_str(), 0, WRITE_DAC, &key) != ERROR_SUCCESS) return;
-  SECURITY_DESCRIPTOR descriptor;
-  InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
-  SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE);
-  RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &descriptor);
-  RegCloseKey(key);
-}
-
 bool WriteValue(HKEY key, const Value& value) {
   // For the string types RegSetValueExA counts a forgotten terminator in when the byte after the
   // data is zero: a non-zero byte there keeps the data exactly as given.
@@ -174,7 +155,7 @@ bool WriteNode(HKEY parent, const Node& node, std::string& error) {
     }
   }
   for (const Node& child : node.children) ok = ok && WriteNode(key, child, error);
-  if (ok && node.locked && !DenyAll(key)) {
+  if (ok && node.locked && !testreg::DenyAll(key)) {
     error = "cannot lock a key";
     ok = false;
   }
@@ -191,7 +172,10 @@ bool HasLock(const Node& node) {
 
 void UnlockBelow(HKEY parent, const Node& node) {
   if (node.locked) {
-    AllowAll(parent, node.name.wide);
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(parent, node.name.wide.c_str(), 0, WRITE_DAC, &key) != ERROR_SUCCESS) return;
+    testreg::AllowAll(key);
+    RegCloseKey(key);
     return;
   }
   if (!HasLock(node)) return;

@@ -5,14 +5,11 @@
 namespace hosttest {
 namespace {
 
-void SetDacl(const std::string& path, ACL* dacl) {
+void SetAccess(const std::string& path, bool (*set)(HKEY)) {
   HKEY key = nullptr;
   // The owner may always rewrite the DACL, even an empty one.
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, WRITE_DAC, &key) != ERROR_SUCCESS) return;
-  SECURITY_DESCRIPTOR descriptor;
-  InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
-  SetSecurityDescriptorDacl(&descriptor, TRUE, dacl, FALSE);
-  RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &descriptor);
+  set(key);
   RegCloseKey(key);
 }
 
@@ -21,7 +18,7 @@ void SetDacl(const std::string& path, ACL* dacl) {
 void UnlockTree(const std::string& path) {
   HKEY key = nullptr;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-    SetDacl(path, nullptr);
+    SetAccess(path, testreg::AllowAll);
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
   }
   std::vector<std::string> names;
@@ -38,14 +35,11 @@ void UnlockTree(const std::string& path) {
 
 LockedKey::LockedKey(std::string lockedPath) : path(std::move(lockedPath)) {
   testreg::CreateKey(path);
-  alignas(DWORD) char buffer[64];
-  ACL* empty = reinterpret_cast<ACL*>(buffer);
-  InitializeAcl(empty, sizeof(buffer), ACL_REVISION);
-  SetDacl(path, empty);
+  SetAccess(path, testreg::DenyAll);
 }
 
 LockedKey::~LockedKey() {
-  SetDacl(path, nullptr);
+  SetAccess(path, testreg::AllowAll);
 }
 
 int OpenHandleCount() {

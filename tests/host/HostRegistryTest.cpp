@@ -27,6 +27,11 @@ void SetLocation(const std::string& key, const std::string& value) {
   testreg::SetString(key.substr(0, key.size() - (key.back() == '\\' ? 1 : 0)), "Location", value);
 }
 
+// Seeds every (key, location) pair, in order.
+void SetLocations(const Entries& entries) {
+  for (const auto& [key, location] : entries) SetLocation(key, location);
+}
+
 HostRegistry Discover() {
   HostRegistry hosts;
   hosts.DiscoverHosts();
@@ -52,13 +57,13 @@ TEST_F(HostDiscovery, NothingInstalledFindsNothing) {
 }
 
 TEST_F(HostDiscovery, YearComesFromTheVersionSubkeyNameOnly) {
-  SetLocation(kZwcad + "2024 SP1\\P", "D:\\Sp1");
-  SetLocation(kZwcad + "2020\\P", "D:\\Old");
-  SetLocation(kZwcad + "2028\\P", "D:\\New");
-  SetLocation(kZwcad + "Beta\\R2024", "D:\\Beta2024");
-  SetLocation(kZwcad + "2025-2023\\P", "D:\\Two");
-  SetLocation(kZwcad + kZhong + "2026\\P", "D:\\Zh");
-  SetLocation(kZwcad + "2022\\P", "D:\\2027");
+  SetLocations({{kZwcad + "2024 SP1\\P", "D:\\Sp1"},
+                {kZwcad + "2020\\P", "D:\\Old"},
+                {kZwcad + "2028\\P", "D:\\New"},
+                {kZwcad + "Beta\\R2024", "D:\\Beta2024"},
+                {kZwcad + "2025-2023\\P", "D:\\Two"},
+                {kZwcad + kZhong + "2026\\P", "D:\\Zh"},
+                {kZwcad + "2022\\P", "D:\\2027"}});
 
   const HostRegistry hosts = Discover();
   EXPECT_EQ(EntriesOf(hosts, 2022), (Entries{{kZwcad + "2022\\P\\", "D:\\2027"}}));
@@ -71,11 +76,11 @@ TEST_F(HostDiscovery, YearComesFromTheVersionSubkeyNameOnly) {
 
 TEST_F(HostDiscovery, SearchIsDepthFirstAndStopsAtARecordedKey) {
   // Created against enumeration order, which is what counts.
-  SetLocation(kZwcad + "2024\\C", "D:\\C");
-  SetLocation(kZwcad + "2024\\B\\Z\\Deeper", "D:\\BZ");
-  SetLocation(kZwcad + "2024\\B\\Inner", "D:\\BInner");
-  SetLocation(kZwcad + "2024\\A\\Below", "D:\\Below");
-  SetLocation(kZwcad + "2024\\A", "D:\\Host\\");
+  SetLocations({{kZwcad + "2024\\C", "D:\\C"},
+                {kZwcad + "2024\\B\\Z\\Deeper", "D:\\BZ"},
+                {kZwcad + "2024\\B\\Inner", "D:\\BInner"},
+                {kZwcad + "2024\\A\\Below", "D:\\Below"},
+                {kZwcad + "2024\\A", "D:\\Host\\"}});
   // On the version subkey itself: the base path alone, and nothing below it.
   SetLocation(kZwcad + "2023\\X", "E:\\X");
   SetLocation(kZwcad + "2023", "E:\\V\\");
@@ -96,11 +101,11 @@ TEST_F(HostDiscovery, SearchIsDepthFirstAndStopsAtARecordedKey) {
 }
 
 TEST_F(HostDiscovery, ProductKeysInTableOrderThenVersionsInEnumerationOrder) {
-  SetLocation(kMep + "2022\\P", "D:\\Mep");
-  SetLocation(kZwcadM + "2022\\P", "D:\\M");
-  SetLocation(kZwcadA + "2022\\P", "D:\\A");
-  SetLocation(kZwcad + "2022 SP2\\P", "D:\\Sp2");
-  SetLocation(kZwcad + "2022\\P", "D:\\Plain");
+  SetLocations({{kMep + "2022\\P", "D:\\Mep"},
+                {kZwcadM + "2022\\P", "D:\\M"},
+                {kZwcadA + "2022\\P", "D:\\A"},
+                {kZwcad + "2022 SP2\\P", "D:\\Sp2"},
+                {kZwcad + "2022\\P", "D:\\Plain"}});
 
   EXPECT_EQ(EntriesOf(Discover(), 2022), (Entries{{kZwcad + "2022\\P\\", "D:\\Plain"},
                                                   {kZwcad + "2022 SP2\\P\\", "D:\\Sp2"},
@@ -110,12 +115,12 @@ TEST_F(HostDiscovery, ProductKeysInTableOrderThenVersionsInEnumerationOrder) {
 }
 
 TEST_F(HostDiscovery, AtMostOneTrailingBackslashIsRemovedFromLocations) {
-  SetLocation(kZwcad + "2025\\A", "D:\\One\\");
-  SetLocation(kZwcad + "2025\\B", "D:\\Two\\\\");
-  SetLocation(kZwcad + "2025\\C", "\\");
-  SetLocation(kZwcad + "2025\\D", "D:\\None");
-  SetLocation(kZwcad + "2025\\E", "D:\\" + kTrail5C);
-  SetLocation(kZwcad + "2025\\F", "D:\\" + kTrail5C + "\\");
+  SetLocations({{kZwcad + "2025\\A", "D:\\One\\"},
+                {kZwcad + "2025\\B", "D:\\Two\\\\"},
+                {kZwcad + "2025\\C", "\\"},
+                {kZwcad + "2025\\D", "D:\\None"},
+                {kZwcad + "2025\\E", "D:\\" + kTrail5C},
+                {kZwcad + "2025\\F", "D:\\" + kTrail5C + "\\"}});
 
   EXPECT_EQ(EntriesOf(Discover(), 2025), (Entries{{kZwcad + "2025\\A\\", "D:\\One"},
                                                   {kZwcad + "2025\\B\\", "D:\\Two\\"},
@@ -153,9 +158,9 @@ TEST_F(HostDiscovery, NonStringLocationIsTakenUpToItsFirstZeroByte) {
 TEST_F(HostDiscovery, LocationThatDoesNotFitTheBufferCountsAsAbsent) {
   const std::string fits = "D:\\" + std::string(516, 'x');    // 519 bytes + NUL
   const std::string wideFits = "D:\\" + Repeat(kZhong, 258);  // 519 bytes + NUL
-  SetLocation(kZwcad + "2026\\Fits", fits);
-  SetLocation(kZwcad + "2026\\FitsWide", wideFits);
-  SetLocation(kZwcad + "2026\\Huge", std::string(2000, 'h'));
+  SetLocations({{kZwcad + "2026\\Fits", fits},
+                {kZwcad + "2026\\FitsWide", wideFits},
+                {kZwcad + "2026\\Huge", std::string(2000, 'h')}});
   SetLocation(kZwcad + "2026\\Long", "D:\\" + std::string(517, 'x'));  // 520 bytes + NUL
   SetLocation(kZwcad + "2026\\Long\\Inner", "D:\\LongInner");
   SetLocation(kZwcad + "2026\\Wide", "D:\\" + Repeat(kZhong, 258) + "x");  // 520 bytes + NUL
@@ -177,10 +182,10 @@ TEST_F(HostDiscovery, SubkeysThatCannotBeReadAreSkipped) {
   // 128 double-byte characters: 256 bytes, one more than the name buffer holds with its NUL.
   const std::string overlong = Repeat(kZhong, 128);
   const std::string longest = Repeat(kZhong, 127) + "x";  // 255 bytes: still fits
-  SetLocation(kZwcad + "2024\\A", "D:\\A");
-  SetLocation(kZwcad + "2024\\" + overlong, "D:\\Overlong");
-  SetLocation(kZwcad + "2024\\" + longest, "D:\\Longest");
-  SetLocation(kZwcad + "2024\\Z", "D:\\Z");
+  SetLocations({{kZwcad + "2024\\A", "D:\\A"},
+                {kZwcad + "2024\\" + overlong, "D:\\Overlong"},
+                {kZwcad + "2024\\" + longest, "D:\\Longest"},
+                {kZwcad + "2024\\Z", "D:\\Z"}});
   LockedKey lockedChild(kZwcad + "2024\\M");
   // Last under the last product key: read as an empty name it would search the product key
   // itself, and that search would stay in the work lists.

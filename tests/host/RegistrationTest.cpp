@@ -28,6 +28,23 @@ std::string AppKey(const std::string& keyPath, int year) {
   return keyPath + "Applications\\Quorel" + std::to_string(year);
 }
 
+// A record of one host installation of `year` at `keyPath` (seeded), to install into kFolder.
+HostRegistry OneHost(const std::string& keyPath, int year) {
+  SeedHost(keyPath);
+  HostRegistry hosts;
+  hosts.installFolder = kFolder;
+  hosts.keyPaths[year - kFirstHostYear] = {keyPath};
+  return hosts;
+}
+
+// The application key of an earlier installation of `year` at `keyPath`, with string values.
+std::string SeedEarlierApplication(const std::string& keyPath, int year,
+                                   const std::vector<std::pair<std::string, std::string>>& values) {
+  const std::string app = AppKey(keyPath, year);
+  for (const auto& [name, value] : values) testreg::SetString(app, name, value);
+  return app;
+}
+
 std::vector<std::string> ValueNames(const std::string& path) {
   std::vector<std::string> names;
   HKEY key = nullptr;
@@ -104,15 +121,11 @@ TEST_F(Registration, EveryKeyPathOfEachChosenYearGetsTheModuleOfItsYear) {
 
 TEST_F(Registration, RerunReplacesAnEarlierApplicationKeyWhole) {
   const std::string path = kZwcad + "2024\\P\\";
-  SeedHost(path);
-  const std::string app = AppKey(path, 2024);
-  testreg::SetString(app, "LOADER", "C:\\Old\\Quorel2021.ZRX");
-  testreg::SetString(app, "LOADCTRLS", "14");
-  testreg::SetString(app, "Gathered", "by the host");
+  HostRegistry hosts = OneHost(path, 2024);
+  const std::string app = SeedEarlierApplication(
+      path, 2024,
+      {{"LOADER", "C:\\Old\\Quorel2021.ZRX"}, {"LOADCTRLS", "14"}, {"Gathered", "by the host"}});
   testreg::SetString(path + "Applications\\Other", "LOADER", "C:\\Other.zrx");
-  HostRegistry hosts;
-  hosts.installFolder = kFolder;
-  hosts.keyPaths[2024 - kFirstHostYear] = {path};
 
   RegisterRelease(hosts, 2024);
   ExpectRegistered(path, 2024, kFolder + "\\Quorel2021.ZRX");
@@ -126,14 +139,10 @@ TEST_F(Registration, RerunReplacesAnEarlierApplicationKeyWhole) {
 
 TEST_F(Registration, EarlierApplicationKeyWithSubkeysIsReused) {
   const std::string path = kZwcad + "2025\\P\\";
-  SeedHost(path);
-  const std::string app = AppKey(path, 2025);
-  testreg::SetString(app, "LOADER", "C:\\Old\\Quorel2025.ZRX");
-  testreg::SetString(app, "Gathered", "by the host");
+  HostRegistry hosts = OneHost(path, 2025);
+  const std::string app = SeedEarlierApplication(
+      path, 2025, {{"LOADER", "C:\\Old\\Quorel2025.ZRX"}, {"Gathered", "by the host"}});
   testreg::SetString(app + "\\Child", "Keep", "1");
-  HostRegistry hosts;
-  hosts.installFolder = kFolder;
-  hosts.keyPaths[2025 - kFirstHostYear] = {path};
 
   RegisterRelease(hosts, 2025);
   ExpectRegistered(path, 2025, kFolder + "\\Quorel2025.ZRX");
@@ -191,9 +200,7 @@ TEST_F(Registration, KeyPathsThatCannotBeOpenedOrWrittenAreSkipped) {
 
 TEST_F(Registration, LoaderThatWouldNotFitIsNeverWritten) {
   const std::string path = kZwcad + "2024\\P\\";
-  SeedHost(path);
-  HostRegistry hosts;
-  hosts.keyPaths[2024 - kFirstHostYear] = {path};
+  HostRegistry hosts = OneHost(path, 2024);
 
   // 244 bytes of folder and 15 of "\Quorel2021.ZRX": 259 characters, the most that fit.
   hosts.installFolder = "C:\\" + Repeat("中", 120) + "x";

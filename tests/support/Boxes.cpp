@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "res/resource.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -92,7 +94,8 @@ bool IsMessageBox(HWND window) {
   if (!IsWindowVisible(window) || ClassOf(window) != "#32770") return false;
   HWND text = GetDlgItem(window, 0xFFFF);
   if (!text || ClassOf(text) != "Static") return false;
-  if (GetDlgItem(window, 1022) || HasDescendantOfClass(window, "SysTreeView32")) return false;
+  if (GetDlgItem(window, IDC_INSTALL) || HasDescendantOfClass(window, "SysTreeView32"))
+    return false;
   return std::any_of(std::begin(kBoxButtons), std::end(kBoxButtons),
                      [&](int id) { return GetDlgItem(window, id) != nullptr; });
 }
@@ -118,7 +121,8 @@ HWND FindBrowser(HWND owner) {
 
 HWND FindSetupDialog(DWORD process) {
   for (HWND window : TopLevelWindows(process)) {
-    if (ClassOf(window) == "#32770" && GetDlgItem(window, 1022) && GetDlgItem(window, 1037))
+    if (ClassOf(window) == "#32770" && GetDlgItem(window, IDC_INSTALL) &&
+        GetDlgItem(window, IDC_YEAR_2021))
       return window;
   }
   return nullptr;
@@ -145,6 +149,11 @@ std::vector<BoxRecord> BoxAnswerer::Records() {
 
 bool BoxAnswerer::WaitForCount(std::size_t count, DWORD timeoutMs) {
   return WaitUntil([&] { return Records().size() >= count; }, timeoutMs);
+}
+
+bool BoxAnswerer::WaitForAnswered(std::size_t count, HWND owner, DWORD timeoutMs) {
+  return WaitForCount(count, timeoutMs) &&
+         WaitUntil([&] { return IsWindowEnabled(owner) != FALSE; }, timeoutMs);
 }
 
 void BoxAnswerer::OnBox(std::function<void(const BoxRecord&, HWND)> newHook) {
@@ -224,6 +233,11 @@ INT_PTR RunWithDriver(const std::function<INT_PTR()>& runModal,
 
 void Click(HWND dialog, int id) {
   PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+}
+
+void InstallInto(HWND dialog, const std::string& destination) {
+  SetDlgItemTextA(dialog, IDC_PATH, destination.c_str());
+  Click(dialog, IDC_INSTALL);
 }
 
 void ClickAt(POINT point) {

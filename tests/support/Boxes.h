@@ -42,6 +42,8 @@ class BoxAnswerer {
   void Answer(std::vector<int> newAnswers);
   std::vector<BoxRecord> Records();
   bool WaitForCount(std::size_t count, DWORD timeoutMs = 10000);
+  // Waits for `count` boxes and then for `owner` to take input again (the last box has gone).
+  bool WaitForAnswered(std::size_t count, HWND owner, DWORD timeoutMs = 10000);
   // Runs before each box is answered (on the answering thread), e.g. to release a locked file.
   void OnBox(std::function<void(const BoxRecord&, HWND box)> hook);
 
@@ -74,6 +76,8 @@ INT_PTR RunWithDriver(const std::function<INT_PTR()>& runModal,
 // Clicks a button as the user does (a posted BM_CLICK, so that the driver is not blocked while the
 // handler runs its own message boxes).
 void Click(HWND dialog, int id);
+// Enters `destination` in the setup dialog's path box and presses Install, as the user does.
+void InstallInto(HWND dialog, const std::string& destination);
 // Real mouse input: moves the pointer to a screen point, then clicks once it is there (Wine moves
 // the X pointer too and reports that move back late; a click sent before would be split by it).
 void ClickAt(POINT point);

@@ -1,8 +1,8 @@
 #include "tests/support/Registry.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <vector>
+
+#include "tests/support/Files.h"
 
 namespace testreg {
 
@@ -58,9 +58,18 @@ bool QueryValue(const std::string& path, const std::string& name, DWORD& type, s
 
 namespace {
 
-void DumpKey(HKEY key, const std::string& path, std::string& out) {
-  out += "[" + path + "]\n";
-  std::vector<std::string> values;
+std::string Hex(const std::string& bytes) {
+  std::string text;
+  for (unsigned char c : bytes) {
+    char hex[4];
+    std::snprintf(hex, sizeof(hex), "%02x", c);
+    text += hex;
+  }
+  return text;
+}
+
+void ReadKey(HKEY key, const std::string& path, Tree& out) {
+  out[path] = "key";
   for (DWORD i = 0;; ++i) {
     char name[16384];
     DWORD nameLength = sizeof(name);
@@ -72,47 +81,63 @@ void DumpKey(HKEY key, const std::string& path, std::string& out) {
     nameLength = sizeof(name);
     RegEnumValueA(key, i, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
                   &size);
-    char head[64];
-    std::snprintf(head, sizeof(head), " type=%lu size=%lu:", static_cast<unsigned long>(type),
-                  static_cast<unsigned long>(size));
-    std::string line = std::string(name, nameLength) + head;
-    for (unsigned char c : data.substr(0, size)) {
-      char hex[4];
-      std::snprintf(hex, sizeof(hex), "%02x", c);
-      line += hex;
-    }
-    values.push_back(line);
+    data.resize(size);
+    out[path + " : " + std::string(name, nameLength)] =
+        "type " + std::to_string(type) + " " + Hex(data);
   }
-  std::sort(values.begin(), values.end());
-  for (const auto& line : values) out += line + "\n";
-  std::vector<std::string> subkeys;
   for (DWORD i = 0;; ++i) {
     char name[1024];
     DWORD nameLength = sizeof(name);
     if (RegEnumKeyExA(key, i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) !=
         ERROR_SUCCESS)
       break;
-    subkeys.emplace_back(name, nameLength);
-  }
-  std::sort(subkeys.begin(), subkeys.end());
-  for (const auto& name : subkeys) {
     HKEY child = nullptr;
-    if (RegOpenKeyExA(key, name.c_str(), 0, KEY_READ, &child) != ERROR_SUCCESS) continue;
-    DumpKey(child, path + "\\" + name, out);
+    if (RegOpenKeyExA(key, name, 0, KEY_READ, &child) != ERROR_SUCCESS) continue;
+    ReadKey(child, path + "\\" + std::string(name, nameLength), out);
     RegCloseKey(child);
   }
 }
 
+bool SetDacl(HKEY key, ACL* dacl) {
+  SECURITY_DESCRIPTOR descriptor;
+  InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+  SetSecurityDescriptorDacl(&descriptor, TRUE, dacl, FALSE);
+  return RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &descriptor) == ERROR_SUCCESS;
+}
+
 }  // namespace
 
-std::string Dump(const std::string& path) {
+void ReadTree(const std::string& path, Tree& out) {
   HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-    return "(missing)";
-  std::string out;
-  DumpKey(key, path, out);
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+  ReadKey(key, "HKLM\\" + path, out);
   RegCloseKey(key);
+}
+
+std::string Dump(const std::string& path) {
+  Tree tree;
+  ReadTree(path, tree);
+  if (tree.empty()) return "(missing)";
+  std::string out;
+  for (const auto& [entry, record] : tree) out += entry + " = " + record + "\n";
   return out;
+}
+
+bool DenyAll(HKEY key) {
+  alignas(DWORD) char buffer[64];
+  ACL* empty = reinterpret_cast<ACL*>(buffer);
+  InitializeAcl(empty, sizeof(buffer), ACL_REVISION);
+  return SetDacl(key, empty);
+}
+
+bool AllowAll(HKEY key) {
+  return SetDacl(key, nullptr);
+}
+
+void SeedHost(const std::string& key, const std::string& location) {
+  const bool trailing = !location.empty() && location.back() == '\\';
+  testfs::MakeFolders(location.substr(0, location.size() - (trailing ? 1 : 0)) + "\\Fonts");
+  SetString(key, "Location", location);
 }
 
 CleanHostKeys::CleanHostKeys() {

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 
 namespace testreg {
@@ -15,8 +16,27 @@ void SetRaw(const std::string& path, const std::string& name, DWORD type, const 
 bool KeyExists(const std::string& path);
 // Reads a value's type and raw bytes; false when it is missing.
 bool QueryValue(const std::string& path, const std::string& name, DWORD& type, std::string& data);
-// A deterministic text of a subtree (keys, value names, types and bytes), for comparisons.
+// Every key and value of a subtree: "HKLM\<key path>" -> "key" and "HKLM\<key path> : <value
+// name>" -> "type <type> <bytes in hex>". Keys that cannot be opened are left out.
+using Tree = std::map<std::string, std::string>;
+void ReadTree(const std::string& path, Tree& out);
+// The same as one text, one entry a line ("(missing)" without the key), for comparisons.
 std::string Dump(const std::string& path);
+
+// Sets the DACL of an open key (opened with WRITE_DAC): an empty one, which denies every access
+// (the key still shows in enumerations), or none, which allows everything again.
+bool DenyAll(HKEY key);
+bool AllowAll(HKEY key);
+
+// The host installation key that most tests seed (release 2022), and the application key that
+// registration makes below it.
+inline constexpr char kHost2022Key[] = "SOFTWARE\\ZWSOFT\\ZWCAD\\2022\\zh-CN";
+inline constexpr char kApp2022Key[] =
+    "SOFTWARE\\ZWSOFT\\ZWCAD\\2022\\zh-CN\\Applications\\Quorel2022";
+
+// A host installation: its folder with a Fonts folder on the drive (made), and `key` with the
+// "Location" value `location` (the folder, with or without one trailing backslash).
+void SeedHost(const std::string& key, const std::string& location);
 
 // Empties HKLM\SOFTWARE\ZWSOFT before and after a test.
 class CleanHostKeys {

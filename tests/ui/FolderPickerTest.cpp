@@ -1,6 +1,7 @@
 #include "res/resource.h"
 #include "tests/support/Boxes.h"
 #include "tests/support/Files.h"
+#include "tests/support/FreshState.h"
 #include "ui/Dlg_Setup.h"
 #include "ui/FolderPicker.h"
 
@@ -62,6 +63,8 @@ Browse BrowseOnce(HWND dialog, const std::string& expected,
 class FolderPickerTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    teststate::StartFresh(
+        {teststate::ProcessState::HostRecord, teststate::ProcessState::LastChosenFolder});
     testfs::MakeDir(root / "Quorel");
     testfs::MakeDir(root / "其他");
     theHostRegistry.locations[0].push_back("C:\\Host");

@@ -1,8 +1,9 @@
-// The Install command at the 260-byte limit: destinations whose product folder
-// ("<destination>\Zantrel") is 254 to 262 bytes long, in ASCII, in double-byte characters ending
-// in 淺 (second byte 0x5C, which must stay a character of the name) and with one trailing
-// separator. The dialog runs modally and for real, every prompt is answered Ignore, and the whole
-// drive C: is compared before and after: only what fits is installed, nothing lands anywhere else.
+// The Install command at the longest product folder it accepts ("<destination>\Zantrel"): 230
+// bytes, CreateDirectoryA's 247 characters less "\Quorel扩展绘图库" (17 bytes), at it and one byte
+// past it, in ASCII, in double-byte characters ending in 淺 (second byte 0x5C, which must stay a
+// character of the name) and with one trailing separator. The dialog runs modally and for real,
+// and the whole drive C: is compared before and after: a product folder at the limit installs
+// whole, one past it is refused with the stop box before anything is made.
 #include <windows.h>
 #include <gtest/gtest.h>
 
@@ -11,12 +12,16 @@
 #include <vector>
 
 #include "deploy/PackageSource.h"
+#include "framework/ErrorReport.h"
 #include "host/HostRegistry.h"
 #include "res/resource.h"
+#include "tests/deploy/DeployTesting.h"
 #include "tests/deploy/PathLimits.h"
 #include "tests/support/Boxes.h"
+#include "tests/support/FreshState.h"
 #include "tests/support/Registry.h"
 #include "ui/Dlg_Setup.h"
+#include "ui/DialogTexts.h"
 
 namespace {
 
@@ -25,7 +30,7 @@ using limits::Lengths;
 const char kHostKey[] = "SOFTWARE\\ZWSOFT\\ZWCAD\\2022\\P";
 const char kAppKey[] = "SOFTWARE\\ZWSOFT\\ZWCAD\\2022\\P\\Applications\\Quorel2022";
 const char kOldLoader[] = "C:\\Old\\Zantrel\\Quorel2021.ZRX";
-const char kSuccessText[] = "安装完成，重启CAD即可使用 !";
+constexpr std::size_t kLongestProductFolder = 230;
 
 enum class Ending { Ascii, DoubleByte5C, TrailingSeparator };
 
@@ -54,62 +59,82 @@ class InstallPathLimits : public testing::Test {
     testreg::DeleteTree("SOFTWARE\\ZWSOFT");
     testreg::SetString(kHostKey, "Location", host);
     testreg::SetString(kAppKey, "LOADER", kOldLoader);
-    theHostRegistry = HostRegistry();
+    teststate::StartFresh({teststate::ProcessState::HostRecord});
     theHostRegistry.keyPaths[1] = {std::string(kHostKey) + "\\"};
     theHostRegistry.locations[1] = {host};
 
+    const bool accepted = productBytes <= kLongestProductFolder;
     const limits::Expected expected =
-        limits::ExpectInstallation(twins, package, chosen, product, {host});
-    OverrideInstallerPath((real + "\\p\\SetUp.exe").c_str());
-    const limits::DriveListing before = limits::ListDrive();
+        accepted ? limits::ExpectInstallation(twins, package, chosen, product, {host})
+                 : limits::Expected{};
     Dlg_Setup dialog;
     dialog.destinationPath = typed;
     INT_PTR result = 0;
     std::vector<testui::BoxRecord> boxes;
+    limits::DriveListing before, after;
     {
-      // Ignore for every prompt; the success box then gets its one button.
+      const deploytest::InstallerAt installer(real + "\\p\\SetUp.exe");
+      before = limits::ListDrive();
+      // Ignore for every prompt; the last box then gets its one button.
       testui::BoxAnswerer answerer(std::vector<int>(expected.prompts.size(), IDIGNORE));
       result = testui::RunWithDriver(
           [&] { return dialog.DoModal(); },
           [&](HWND window) {
             testui::Click(window, IDC_INSTALL);
-            EXPECT_TRUE(testui::WaitUntil([&] { return !IsWindow(window); }, 60000));
+            if (accepted) {
+              EXPECT_TRUE(testui::WaitUntil([&] { return !IsWindow(window); }, 60000));
+              return;
+            }
+            // Refused: the dialog stays open with the path as typed (then the driver cancels).
+            ASSERT_TRUE(answerer.WaitForAnswered(1, window));
+            EXPECT_EQ(testui::ItemText(window, IDC_PATH), typed);
           });
       boxes = answerer.Records();
     }
-    const limits::DriveListing after = limits::ListDrive();
-    OverrideInstallerPath(nullptr);
+    after = limits::ListDrive();
 
-    EXPECT_EQ(result, IDOK);
-    EXPECT_EQ(theHostRegistry.installFolder, product);
+    EXPECT_EQ(result, accepted ? IDOK : IDCANCEL);
+    EXPECT_EQ(theHostRegistry.installFolder, accepted ? product : std::string());
     EXPECT_EQ(limits::UnexpectedChanges(before, after, expected.created, real), "");
 
     ASSERT_FALSE(boxes.empty());
-    EXPECT_EQ(boxes.back().text, kSuccessText);
-    std::vector<std::string> prompts;
-    for (std::size_t i = 0; i + 1 < boxes.size(); ++i) prompts.push_back(boxes[i].text);
-    limits::ExpectPrompts(prompts, expected.prompts);
+    if (accepted) {
+      EXPECT_EQ(boxes.back().text, kSuccessText);
+      // Whole: nothing prompted, the module registered (what was made is checked above).
+      EXPECT_EQ(boxes.size(), 1u);
+      EXPECT_TRUE(expected.prompts.empty());
+      EXPECT_TRUE(expected.registered);
+    } else {
+      ASSERT_EQ(boxes.size(), 1u);
+      EXPECT_EQ(boxes[0].text,
+                framework::SystemMessage(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE)));
+      EXPECT_EQ(boxes[0].caption, "ui_path_limit_tests");
+      EXPECT_TRUE(boxes[0].hasIcon);
+    }
 
     DWORD type = 0;
     std::string loader;
     ASSERT_TRUE(testreg::QueryValue(kAppKey, "LOADER", type, loader));
-    EXPECT_EQ(loader, (expected.registered ? expected.loader : std::string(kOldLoader)) + '\0');
+    EXPECT_EQ(loader, (accepted ? expected.loader : std::string(kOldLoader)) + '\0');
   }
 
   testreg::CleanHostKeys clean;
 };
 
-TEST_F(InstallPathLimits, AsciiProductFoldersOf254To262Bytes) {
-  for (std::size_t bytes = 254; bytes <= 262; ++bytes) Check(Ending::Ascii, bytes);
+TEST_F(InstallPathLimits, AsciiProductFoldersAtAndPastTheLimit) {
+  for (std::size_t bytes : {kLongestProductFolder, kLongestProductFolder + 1})
+    Check(Ending::Ascii, bytes);
 }
 
-TEST_F(InstallPathLimits, DoubleByteProductFoldersOf254To262BytesEndingIn5C) {
-  for (std::size_t bytes = 254; bytes <= 262; ++bytes) Check(Ending::DoubleByte5C, bytes);
+TEST_F(InstallPathLimits, DoubleByteProductFoldersEndingIn5CAtAndPastTheLimit) {
+  for (std::size_t bytes : {kLongestProductFolder, kLongestProductFolder + 1})
+    Check(Ending::DoubleByte5C, bytes);
 }
 
-// One trailing separator goes before "\Zantrel" is added, also at the limit.
-TEST_F(InstallPathLimits, TrailingSeparatorAtTheLimit) {
-  for (std::size_t bytes : {259, 260}) Check(Ending::TrailingSeparator, bytes);
+// One trailing separator goes before "\Zantrel" is added, so it does not count.
+TEST_F(InstallPathLimits, TrailingSeparatorAtAndPastTheLimit) {
+  for (std::size_t bytes : {kLongestProductFolder, kLongestProductFolder + 1})
+    Check(Ending::TrailingSeparator, bytes);
 }
 
 }  // namespace

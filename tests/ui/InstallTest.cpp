@@ -2,8 +2,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
-#include <atomic>
-
+#include "deploy/DeployTexts.h"
 #include "framework/ErrorReport.h"
 #include "host/HostRegistry.h"
 #include "host/RunningHost.h"
@@ -11,44 +10,33 @@
 #include "tests/deploy/DeployTesting.h"
 #include "tests/support/Boxes.h"
 #include "tests/support/Files.h"
+#include "tests/support/FreshState.h"
+#include "tests/support/Process.h"
+#include "tests/support/Progress.h"
 #include "tests/support/Registry.h"
 #include "ui/Dlg_Setup.h"
+#include "ui/DialogTexts.h"
 
 namespace {
 
+using teststate::ProcessState;
 using testui::BoxAnswerer;
 using testui::BoxRecord;
 using testui::WaitUntil;
-
-const char kSuccessText[] = "安装完成，重启CAD即可使用 !";
-const char kSuccessCaption[] = "Q-工具箱安装";
-const char kHostKey[] = "SOFTWARE\\ZWSOFT\\ZWCAD\\2022\\zh-CN";
-const char kAppKey[] = "SOFTWARE\\ZWSOFT\\ZWCAD\\2022\\zh-CN\\Applications\\Quorel2022";
-
-// Counts what the installation sends to the progress bar.
-std::atomic<int> theSteps{0};
-std::atomic<int> theLastSetPos{-1};
-WNDPROC theProgressProc = nullptr;
-
-LRESULT CALLBACK CountingProgress(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == PBM_STEPIT) ++theSteps;
-  if (message == PBM_SETPOS) theLastSetPos = static_cast<int>(wParam);
-  return CallWindowProcA(theProgressProc, window, message, wParam, lParam);
-}
 
 // A package beside the installer, one installed host release (2022) with a Fonts folder, and a
 // destination folder; the host record is discovered from the seeded registry.
 class InstallTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    teststate::StartFresh({ProcessState::HostRecord});
     for (const char* name :
          {"Quorel2021.ZRX", "Quorel2025.ZRX", "Quorel_EN.shx", "Quorel_HZ.shx", "readme.txt"})
       testfs::WriteFile(package.data + "\\" + name, name);
     testfs::MakeDir(package.data + "\\Quorel扩展绘图库");
     testfs::WriteFile(package.data + "\\Quorel扩展绘图库\\a.dwg", "a");
     testfs::WriteFile(package.data + "\\Quorel扩展绘图库\\b.dwg", "b");
-    testfs::MakeDir(host / "Fonts");
-    testreg::SetString(kHostKey, "Location", host.Path() + "\\");
+    testreg::SeedHost(testreg::kHost2022Key, host.Path() + "\\");
     theHostRegistry.DiscoverHosts();
     ASSERT_EQ(theHostRegistry.locations[1].size(), 1u);
   }
@@ -60,20 +48,16 @@ class InstallTest : public ::testing::Test {
     return testui::RunWithDriver(
         [&] { return dialog.DoModal(); },
         [&](HWND window) {
-          HWND progress = GetDlgItem(window, IDC_PROGRESS);
-          theProgressProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
-              progress, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountingProgress)));
+          progress.Attach(GetDlgItem(window, IDC_PROGRESS));
           for (int i = 0; i < presses; ++i) {
             const std::size_t before = boxes.Records().size();
             testui::Click(window, IDC_INSTALL);
             if (i + 1 < presses) {
-              ASSERT_TRUE(boxes.WaitForCount(before + 1));
-              ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(window) != FALSE; }));
+              ASSERT_TRUE(boxes.WaitForAnswered(before + 1, window));
             }
           }
           if (boxesToWait) {
-            ASSERT_TRUE(boxes.WaitForCount(boxesToWait));
-            ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(window) != FALSE; }));
+            ASSERT_TRUE(boxes.WaitForAnswered(boxesToWait, window));
           } else {
             EXPECT_TRUE(WaitUntil([&] { return !IsWindow(window); }, 30000));
           }
@@ -86,6 +70,7 @@ class InstallTest : public ::testing::Test {
   testfs::TempDir target{"dest"};
   Dlg_Setup dialog;
   BoxAnswerer boxes;
+  testui::ProgressCounter progress;
 };
 
 TEST_F(InstallTest, SuccessCopiesRegistersInstallsFontsAndEndsWithOk) {
@@ -107,11 +92,7 @@ TEST_F(InstallTest, SuccessCopiesRegistersInstallsFontsAndEndsWithOk) {
 
   const auto records = boxes.Records();
   ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].text, kSuccessText);
-  EXPECT_EQ(records[0].caption, kSuccessCaption);
-  EXPECT_EQ(records[0].buttons, testui::ButtonsOf(MB_OK));
-  EXPECT_FALSE(records[0].hasIcon);
-  EXPECT_FALSE(records[0].ownerEnabled);
+  deploytest::ExpectOkBox(records[0], kSuccessText, kSuccessCaption);
   EXPECT_TRUE(atSuccess.pathRowHidden);
   EXPECT_TRUE(atSuccess.progressShown);
   EXPECT_EQ(atSuccess.position, 50);
@@ -128,17 +109,16 @@ TEST_F(InstallTest, SuccessCopiesRegistersInstallsFontsAndEndsWithOk) {
             (std::vector<std::string>{"Quorel_EN.shx", "Quorel_HZ.shx"}));
   DWORD type = 0;
   std::string loader;
-  ASSERT_TRUE(testreg::QueryValue(kAppKey, "LOADER", type, loader));
+  ASSERT_TRUE(testreg::QueryValue(testreg::kApp2022Key, "LOADER", type, loader));
   EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
   EXPECT_EQ(loader, product + "\\Quorel2021.ZRX" + std::string(1, '\0'));
 }
 
 // Package: ".", "..", five files and the library folder = 8 entries; library: 4 entries.
 TEST_F(InstallTest, ProgressStepsOncePerListingEntryAndStageThenEndsFull) {
-  theSteps = 0;
   EXPECT_EQ(Run(target / "p"), IDOK);
-  EXPECT_EQ(theSteps, (8 + 1) + (4 + 1) + 3);
-  EXPECT_EQ(theLastSetPos, 50);
+  EXPECT_EQ(progress.Steps(), (8 + 1) + (4 + 1) + 3);
+  EXPECT_EQ(progress.LastPosition(), 50);
 }
 
 TEST_F(InstallTest, MissingPackageShowsOneBoxCancelsAndRegistersNothing) {
@@ -174,33 +154,29 @@ TEST_F(InstallTest, AbortKeepsEarlierFilesAndRegistersNothing) {
 
 // Every refused path: the stop box with the system's text, nothing created, the dialog open.
 TEST_F(InstallTest, EmptyOrRelativePathIsRefusedAndTheDialogStaysOpen) {
-  char current[MAX_PATH] = {};
-  GetCurrentDirectoryA(MAX_PATH, current);
-  SetCurrentDirectoryA(target.Path().c_str());
+  const testfs::CurrentFolder current(target.Path());
   const std::string paths[] = {"", "Quorel", "D:Quorel", "\\Quorel"};
   for (const std::string& path : paths) {
     dialog.destinationPath = path;
     const std::size_t before = boxes.Records().size();
-    const INT_PTR result = testui::RunWithDriver(
-        [&] { return dialog.DoModal(); },
-        [&](HWND window) {
-          testui::Click(window, IDC_INSTALL);
-          ASSERT_TRUE(boxes.WaitForCount(before + 1));
-          ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(window) != FALSE; }));
-          EXPECT_TRUE(IsWindowVisible(window));
-          EXPECT_TRUE(testui::ItemVisible(window, IDC_PATH));
-          EXPECT_EQ(testui::ItemText(window, IDC_PATH), path);
-        });
+    const INT_PTR result =
+        testui::RunWithDriver([&] { return dialog.DoModal(); },
+                              [&](HWND window) {
+                                testui::Click(window, IDC_INSTALL);
+                                ASSERT_TRUE(boxes.WaitForAnswered(before + 1, window));
+                                EXPECT_TRUE(IsWindowVisible(window));
+                                EXPECT_TRUE(testui::ItemVisible(window, IDC_PATH));
+                                EXPECT_EQ(testui::ItemText(window, IDC_PATH), path);
+                              });
     EXPECT_EQ(result, IDCANCEL) << path;
     const BoxRecord box = boxes.Records().back();
     EXPECT_EQ(box.caption, "ui_tests") << path;
     EXPECT_EQ(box.text, framework::SystemMessage(E_INVALIDARG)) << path;
     EXPECT_TRUE(box.hasIcon) << path;
   }
-  SetCurrentDirectoryA(current);
   EXPECT_TRUE(testfs::List(target.Path()).empty());
   EXPECT_TRUE(theHostRegistry.installFolder.empty());
-  EXPECT_FALSE(testreg::KeyExists(kAppKey));
+  EXPECT_FALSE(testreg::KeyExists(testreg::kApp2022Key));
 }
 
 TEST_F(InstallTest, TrailingSeparatorsLoseExactlyOne) {
@@ -221,51 +197,46 @@ TEST_F(InstallTest, FolderEndingInA5CTrailByteKeepsItsLastCharacter) {
 
 // The root of a drive becomes "<drive>:\Zantrel".
 TEST_F(InstallTest, DriveRootInstallsIntoZantrelThere) {
-  const std::string product = "C:\\Zantrel";
-  testfs::RemoveTree(product);
+  const testfs::FixedFolder product("C:\\Zantrel");
   EXPECT_EQ(Run("C:\\"), IDOK);
-  EXPECT_EQ(theHostRegistry.installFolder, product);
-  EXPECT_TRUE(testfs::Exists(product + "\\Quorel2021.ZRX"));
-  testfs::RemoveTree(product);
+  EXPECT_EQ(theHostRegistry.installFolder, product.Path());
+  EXPECT_TRUE(testfs::Exists(product.Path() + "\\Quorel2021.ZRX"));
 }
 
 TEST_F(InstallTest, DefaultPathInstallsIntoQuorelZantrel) {
-  testfs::RemoveTree("C:\\Quorel");
+  const testfs::FixedFolder chosen("C:\\Quorel");
   Dlg_Setup fresh;
-  EXPECT_EQ(fresh.destinationPath, "C:\\Quorel");
-  EXPECT_EQ(Run("C:\\Quorel"), IDOK);
-  EXPECT_TRUE(testfs::Exists("C:\\Quorel\\Zantrel\\Quorel2021.ZRX"));
+  EXPECT_EQ(fresh.destinationPath, chosen.Path());
+  EXPECT_EQ(Run(chosen.Path()), IDOK);
+  EXPECT_TRUE(testfs::Exists(chosen.Path() + "\\Zantrel\\Quorel2021.ZRX"));
+}
+
+// Windows takes "/" for a separator: "C:/Quorel" is absolute, and the text stays as typed.
+TEST_F(InstallTest, ForwardSlashPathInstallsAsTyped) {
+  testfs::RemoveTree("C:\\Quorel");
+  EXPECT_EQ(Run("C:/Quorel"), IDOK);
+  EXPECT_EQ(theHostRegistry.installFolder, "C:/Quorel\\Zantrel");
+  EXPECT_EQ(dialog.destinationPath, "C:/Quorel");
+  EXPECT_TRUE(testfs::Exists("C:\\Quorel\\Zantrel\\Quorel扩展绘图库\\a.dwg"));
   testfs::RemoveTree("C:\\Quorel");
 }
 
 // A host that runs at the first press gets the warning only; the second press installs anyway.
 TEST_F(InstallTest, RunningHostIsWarnedAboutOnce) {
-  const std::string hostExe = target / "ZWCAD.EXE";
-  ASSERT_TRUE(CopyFileA((std::string("Z:") + HOST_IDLE_EXE).c_str(), hostExe.c_str(), FALSE));
-  STARTUPINFOA startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
-  ASSERT_TRUE(CreateProcessA(hostExe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                             &startup, &process));
+  ASSERT_NO_FATAL_FAILURE(teststate::StartFresh({ProcessState::RunningHostWarning}));
+  testproc::NamedIdle running("ZWCAD.EXE");
+  ASSERT_TRUE(running.Running());
   ASSERT_TRUE(WaitUntil([] { return IsHostRunning(); }));
 
   bool installedAtWarning = true;
   boxes.OnBox([&](const BoxRecord& box, HWND) {
-    if (box.caption == "Q-软件安装") installedAtWarning = testfs::Exists(target / "w");
+    if (box.caption == kSetupCaption) installedAtWarning = testfs::Exists(target / "w");
   });
   EXPECT_EQ(Run(target / "w", 2), IDOK);
-  TerminateProcess(process.hProcess, 0);
-  WaitForSingleObject(process.hProcess, 10000);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
 
   const auto records = boxes.Records();
   ASSERT_EQ(records.size(), 2u);
-  EXPECT_EQ(records[0].text, "请关闭CAD后再进行安装 !");
-  EXPECT_EQ(records[0].caption, "Q-软件安装");
-  EXPECT_EQ(records[0].buttons, testui::ButtonsOf(MB_OK));
-  EXPECT_FALSE(records[0].hasIcon);
-  EXPECT_FALSE(records[0].ownerEnabled);
+  deploytest::ExpectOkBox(records[0], kRunningHostText, kSetupCaption);
   EXPECT_FALSE(installedAtWarning);
   EXPECT_EQ(records[1].text, kSuccessText);
   EXPECT_TRUE(testfs::Exists(target / "w\\Zantrel\\Quorel2021.ZRX"));

@@ -4,8 +4,11 @@
 
 #include "res/resource.h"
 #include "tests/support/Boxes.h"
+#include "tests/support/FreshState.h"
 #include "tests/support/Registry.h"
+#include "tests/support/Screen.h"
 #include "ui/Dlg_Setup.h"
+#include "ui/DialogTexts.h"
 
 namespace {
 
@@ -36,15 +39,21 @@ INT_PTR RunSetup(const std::function<void(HWND)>& script) {
   return RunWithDriver([&] { return dialog.DoModal(); }, script);
 }
 
-TEST(SetupDialog, TitleCarriesThePackedVersionWithLeadingZeros) {
-  EXPECT_EQ(TitleFromVersion(kVersionNumber), "Zantrel软件 V2026.08.05");
+// Each case seeds the hosts it shows into the process's host record.
+class SetupDialog : public testing::Test {
+ protected:
+  void SetUp() override { teststate::StartFresh({teststate::ProcessState::HostRecord}); }
+};
+
+TEST_F(SetupDialog, TitleCarriesThePackedVersionWithLeadingZeros) {
+  EXPECT_EQ(TitleFromVersion(20260805), "Zantrel软件 V2026.08.05");
   EXPECT_EQ(TitleFromVersion(20261231), "Zantrel软件 V2026.12.31");
   EXPECT_EQ(TitleFromVersion(20271009), "Zantrel软件 V2027.10.09");
   EXPECT_EQ(TitleFromVersion(20300110), "Zantrel软件 V2030.01.10");
 }
 
 // Discovery of a seeded registry decides which years can be chosen.
-TEST(SetupDialog, OnlyInstalledYearsAreEnabledAndTicked) {
+TEST_F(SetupDialog, OnlyInstalledYearsAreEnabledAndTicked) {
   testreg::CleanHostKeys clean;
   testreg::SetString("SOFTWARE\\ZWSOFT\\ZWCAD\\2022\\zh-CN", "Location", "C:\\Host2022");
   testreg::SetString("SOFTWARE\\ZWSOFT\\ZWCADM\\2025 SP1\\zh-CN", "Location", "C:\\Host2025\\");
@@ -56,12 +65,13 @@ TEST(SetupDialog, OnlyInstalledYearsAreEnabledAndTicked) {
       EXPECT_EQ(ItemChecked(dialog, BoxOf(year)), installed ? BST_CHECKED : BST_UNCHECKED) << year;
     }
     EXPECT_TRUE(ItemEnabled(dialog, IDC_INSTALL));
-    EXPECT_EQ(testui::ItemText(dialog, IDC_TITLE), "Zantrel软件 V2026.08.05");
-    EXPECT_EQ(testui::ItemText(dialog, IDC_EDITION), "( 中望CAD版 )");
+    // The dotted date of the file VERSION, as the build spells it for the bundle's name.
+    EXPECT_EQ(testui::ItemText(dialog, IDC_TITLE), "Zantrel软件 V" SETUP_VERSION_DOTTED);
+    EXPECT_EQ(testui::ItemText(dialog, IDC_EDITION), kEditionText);
     EXPECT_EQ(testui::ItemText(dialog, IDC_PATH), "C:\\Quorel");
     char caption[64] = {};
     GetWindowTextA(dialog, caption, sizeof(caption));
-    EXPECT_STREQ(caption, "Zantrel安装");
+    EXPECT_STREQ(caption, SETUP_DIALOG_CAPTION);
     EXPECT_NE(SendMessageA(dialog, WM_GETICON, ICON_SMALL, 0), 0);
     EXPECT_FALSE(testui::ItemVisible(dialog, IDC_PROGRESS));
     EXPECT_FALSE(testui::ItemVisible(dialog, IDOK));
@@ -69,7 +79,7 @@ TEST(SetupDialog, OnlyInstalledYearsAreEnabledAndTicked) {
   EXPECT_EQ(result, IDCANCEL);
 }
 
-TEST(SetupDialog, InstallFollowsTheTickedBoxesAndDisabledBoxesIgnoreClicks) {
+TEST_F(SetupDialog, InstallFollowsTheTickedBoxesAndDisabledBoxesIgnoreClicks) {
   Install(2021, "C:\\A");
   Install(2024, "C:\\B");
   RunSetup([](HWND dialog) {
@@ -89,7 +99,7 @@ TEST(SetupDialog, InstallFollowsTheTickedBoxesAndDisabledBoxesIgnoreClicks) {
   });
 }
 
-TEST(SetupDialog, NothingInstalledLeavesEveryYearAndInstallDisabled) {
+TEST_F(SetupDialog, NothingInstalledLeavesEveryYearAndInstallDisabled) {
   RunSetup([](HWND dialog) {
     for (int year = kFirstHostYear; year <= kLastHostYear; ++year) {
       EXPECT_FALSE(ItemEnabled(dialog, BoxOf(year)));
@@ -108,7 +118,7 @@ void PressKeyIn(HWND dialog, int id, WPARAM key) {
   PostMessageA(GetDlgItem(dialog, id), WM_KEYUP, key, 0xC0000001);
 }
 
-TEST(SetupDialog, EnterEndsWithOkAndCopiesThePathBack) {
+TEST_F(SetupDialog, EnterEndsWithOkAndCopiesThePathBack) {
   Install(2023, "C:\\C");
   Dlg_Setup dialog;
   const INT_PTR result = RunWithDriver([&] { return dialog.DoModal(); },
@@ -123,7 +133,7 @@ TEST(SetupDialog, EnterEndsWithOkAndCopiesThePathBack) {
   EXPECT_EQ(dialog.selected[2021 - kFirstHostYear], 0);
 }
 
-TEST(SetupDialog, EscapeCancelAndCloseEndWithCancel) {
+TEST_F(SetupDialog, EscapeCancelAndCloseEndWithCancel) {
   Install(2023, "C:\\C");
   EXPECT_EQ(RunSetup([](HWND window) {
               PressKeyIn(window, BoxOf(2023), VK_ESCAPE);
@@ -142,25 +152,9 @@ TEST(SetupDialog, EscapeCancelAndCloseEndWithCancel) {
             IDCANCEL);
 }
 
-// Pixels of a control's area as the screen shows them.
-std::vector<COLORREF> Capture(HWND dialog, int id, RECT* area = nullptr) {
-  HWND control = id ? GetDlgItem(dialog, id) : dialog;
-  RECT rect{};
-  GetClientRect(control, &rect);
-  if (area) *area = rect;
-  HDC source = GetDC(control);
-  HDC memory = CreateCompatibleDC(source);
-  HBITMAP bitmap = CreateCompatibleBitmap(source, rect.right, rect.bottom);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, rect.right, rect.bottom, source, 0, 0, SRCCOPY);
-  std::vector<COLORREF> pixels;
-  for (int y = 0; y < rect.bottom; ++y)
-    for (int x = 0; x < rect.right; ++x) pixels.push_back(GetPixel(memory, x, y));
-  SelectObject(memory, old);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(control, source);
-  return pixels;
+// Pixels of a control's area (0: the whole dialog) as the screen shows them.
+std::vector<COLORREF> Capture(HWND dialog, int id) {
+  return testui::Capture(id ? GetDlgItem(dialog, id) : dialog);
 }
 
 std::size_t CountColour(const std::vector<COLORREF>& pixels, COLORREF colour) {
@@ -169,7 +163,7 @@ std::size_t CountColour(const std::vector<COLORREF>& pixels, COLORREF colour) {
   return n;
 }
 
-TEST(SetupDialog, PaintsLightBlueWithDarkGreenTitles) {
+TEST_F(SetupDialog, PaintsLightBlueWithDarkGreenTitles) {
   Install(2021, "C:\\A");
   RunSetup([](HWND dialog) {
     testui::KeepOnTop(dialog);
