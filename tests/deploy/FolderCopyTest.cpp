@@ -4,6 +4,8 @@
 #include "tests/support/Progress.h"
 #include "tests/support/Screen.h"
 
+#include <commctrl.h>
+
 #include <cstdio>
 #include <vector>
 
