@@ -32,7 +32,9 @@ echo "  bare DialogBoxParamA exe $(stat -c %s "$bench/bench_bare_dialog.exe") by
 echo "  imports: $imports(${foreign:-system DLLs only})"
 command -v makensis >/dev/null || {
   echo "Installing: nsis"
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends nsis >/dev/null
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends nsis >/dev/null
 }
 
 # The prefix: two hosts (2022, 2025) as in the demo, and a large package beside a copy of the
