@@ -3,7 +3,8 @@
 # X11 driver waits about two seconds for every window it hides when none runs), the prefix, and one
 # wineserver with the prefix's services, all detached from the caller's output (a Wine service that
 # inherited a test's stdout would keep ctest waiting for that test long after it ended).
-#   session.sh start STATE PREFIX  -> prints the display (":N"); STATE/display holds it too
+#   session.sh start STATE PREFIX [KEEPER]  -> prints the display (":N"); STATE/display holds it
+#     too. KEEPER: a Windows program that runs for the whole session (it keeps Wine's desktop up).
 #   session.sh stop STATE PREFIX
 #   session.sh display STATE       -> the display of a running session, or nothing
 set -euo pipefail
@@ -61,7 +62,7 @@ start_screen() {
 }
 
 start() {
-  local prefix=$1 attempt
+  local prefix=$1 keeper=${2:-} attempt
   mkdir -p "$state"
   stop "$prefix"
   # Seen now and then on a busy machine: the new Xvfb gone before the window manager connects.
@@ -76,13 +77,15 @@ start() {
   setsid wineserver -p </dev/null >/dev/null 2>&1
   # Wine draws its own captions (the window manager draws none), as on a bare screen.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f </dev/null >/dev/null 2>&1 || true
+  # Ended with the wineserver at stop.
+  if [ -n "$keeper" ]; then setsid wine "$keeper" </dev/null >/dev/null 2>&1 & fi
   echo "$DISPLAY" >"$state/display"
   echo "$DISPLAY"
 }
 
 case $cmd in
-  start) start "$3" ;;
+  start) start "$3" "${4:-}" ;;
   stop) stop "$3" ;;
   display) display ;;
-  *) echo "usage: $0 start|stop|display STATE [PREFIX]" >&2; exit 2 ;;
+  *) echo "usage: $0 start|stop|display STATE [PREFIX [KEEPER]]" >&2; exit 2 ;;
 esac
