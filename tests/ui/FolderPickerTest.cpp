@@ -45,10 +45,10 @@ void CloseBrowser(HWND dialog, HWND browser) {
 }
 
 // Presses Browse, records the browser's selection once it is `expected` (or, failing that, after a
-// bounded wait), then lets `choose` act on it (nothing: cancel). Now and then, and only in a
-// whole-suite run, Wine's browser stays on its own default (文档) although the preselection was
-// sent while it initialised; the user's answer is to press Browse again, and so is the test's,
-// once. A picker that does not preselect fails both presses.
+// bounded wait), then lets `choose` act on it (nothing: cancel). When Wine's desktop has been up
+// since an earlier test program (always in a whole-suite run), its browser often stays on its own
+// default (文档) although the preselection was sent while it initialised; the user's answer is to
+// press Browse again, and so is the test's, once. A picker that does not preselect fails both.
 Browse BrowseOnce(HWND dialog, const std::string& expected,
                   const std::function<void(HWND browser, HWND tree)>& choose = {}) {
   Browse result;
@@ -61,7 +61,7 @@ Browse BrowseOnce(HWND dialog, const std::string& expected,
     tree = FindWindowExA(browser, nullptr, "SysTreeView32", nullptr);
     result.opened = WaitUntil([&] { return Selected(tree) != nullptr; });
     // The browser selects its own default first; the preselection follows it.
-    if (WaitUntil([&] { return ItemText(tree, Selected(tree)) == expected; }, 10000) || press == 2)
+    if (WaitUntil([&] { return ItemText(tree, Selected(tree)) == expected; }, 5000) || press == 2)
       break;
     CloseBrowser(dialog, browser);
   }
