@@ -116,23 +116,20 @@ TEST(PlantedDlls, AreNeverLoadedByTheInstaller) {
   apptest::InstallerBeside setup;
   Plant(setup.folder.Path());
   NativeFirst overrides("SetUp.exe");
-  testproc::Child installer(setup.exe);
-  ASSERT_TRUE(installer.Started());
-  testui::BoxAnswerer boxes({}, installer.Id());
-  HWND dialog = installer.SetupDialog();
-  ASSERT_NE(dialog, nullptr);
-  // The folder browser first: the shell and COM load the most at run time.
-  testui::Click(dialog, IDC_BROWSE);
-  HWND browser = nullptr;
-  ASSERT_TRUE(WaitUntil([&] { return (browser = testui::FindBrowser(dialog)) != nullptr; }, 30000));
-  PostMessageA(browser, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(browser) && IsWindowEnabled(dialog); }));
-  setup.PressInstall(dialog);
-  ASSERT_TRUE(boxes.WaitForCount(1, 30000));
-  ASSERT_TRUE(installer.Ended());
-  const auto records = boxes.Records();
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].text, kSuccessText);
+  testproc::InstallerRun run;
+  ASSERT_NO_FATAL_FAILURE(
+      testproc::RunInstaller(setup.exe, [&](HWND dialog, testui::BoxAnswerer& boxes) {
+        // The folder browser first: the shell and COM load the most at run time.
+        testui::Click(dialog, IDC_BROWSE);
+        HWND browser = nullptr;
+        ASSERT_TRUE(WaitUntil([&] { return (browser = testui::FindBrowser(dialog)) != nullptr; },
+                              30000));
+        PostMessageA(browser, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(browser) && IsWindowEnabled(dialog); }));
+        testproc::InstallInto(setup.target.Path())(dialog, boxes);
+      }, run));
+  ASSERT_EQ(run.boxes.size(), 1u);
+  EXPECT_EQ(run.boxes[0].text, kSuccessText);
   EXPECT_TRUE(testfs::Exists(setup.product + "\\Quorel2021.ZRX"));
   EXPECT_TRUE(testfs::Exists(setup.hosts / "2025\\Fonts\\Quorel_HZ.shx"));
 

@@ -9,7 +9,7 @@ namespace {
 
 using hosttest::Entries;
 using hosttest::EntriesOf;
-using hosttest::LockedKey;
+using testreg::LockedKey;
 using hosttest::Repeat;
 
 const std::string kZwcad = "SOFTWARE\\ZWSOFT\\ZWCAD\\";

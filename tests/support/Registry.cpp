@@ -1,6 +1,7 @@
 #include "tests/support/Registry.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "tests/support/Files.h"
 
@@ -11,10 +12,11 @@ void DeleteTree(const std::string& path) {
   RegDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str());
 }
 
-void CreateKey(const std::string& path) {
+void CreateKey(const std::string& path, bool isVolatile) {
   HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                      &key, nullptr) == ERROR_SUCCESS)
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr,
+                      isVolatile ? REG_OPTION_VOLATILE : 0, KEY_ALL_ACCESS, nullptr, &key,
+                      nullptr) == ERROR_SUCCESS)
     RegCloseKey(key);
 }
 
@@ -123,6 +125,16 @@ std::string Dump(const std::string& path) {
   return out;
 }
 
+std::vector<std::string> ValueNames(const std::string& path) {
+  Tree tree;
+  ReadTree(path, tree);
+  const std::string own = "HKLM\\" + path + " : ";
+  std::vector<std::string> names;
+  for (const auto& [entry, record] : tree)
+    if (entry.compare(0, own.size(), own) == 0) names.push_back(entry.substr(own.size()));
+  return names;
+}
+
 bool DenyAll(HKEY key) {
   alignas(DWORD) char buffer[64];
   ACL* empty = reinterpret_cast<ACL*>(buffer);
@@ -134,6 +146,45 @@ bool AllowAll(HKEY key) {
   return SetDacl(key, nullptr);
 }
 
+namespace {
+
+void SetAccess(const std::string& path, bool (*set)(HKEY)) {
+  HKEY key = nullptr;
+  // The owner may always rewrite the DACL, even an empty one.
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, WRITE_DAC, &key) != ERROR_SUCCESS) return;
+  set(key);
+  RegCloseKey(key);
+}
+
+}  // namespace
+
+void UnlockTree(const std::string& path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    SetAccess(path, AllowAll);
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+  }
+  std::vector<std::string> names;
+  for (DWORD i = 0;; ++i) {
+    char name[1024];
+    DWORD length = sizeof(name);
+    const LONG status = RegEnumKeyExA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr);
+    if (status == ERROR_NO_MORE_ITEMS) break;
+    if (status == ERROR_SUCCESS) names.emplace_back(name, length);
+  }
+  RegCloseKey(key);
+  for (const auto& name : names) UnlockTree(path + "\\" + name);
+}
+
+LockedKey::LockedKey(std::string lockedPath) : path(std::move(lockedPath)) {
+  CreateKey(path);
+  SetAccess(path, DenyAll);
+}
+
+LockedKey::~LockedKey() {
+  SetAccess(path, AllowAll);
+}
+
 void SeedHost(const std::string& key, const std::string& location) {
   const bool trailing = !location.empty() && location.back() == '\\';
   testfs::MakeFolders(location.substr(0, location.size() - (trailing ? 1 : 0)) + "\\Fonts");
@@ -141,9 +192,11 @@ void SeedHost(const std::string& key, const std::string& location) {
 }
 
 CleanHostKeys::CleanHostKeys() {
+  UnlockTree("SOFTWARE\\ZWSOFT");
   DeleteTree("SOFTWARE\\ZWSOFT");
 }
 CleanHostKeys::~CleanHostKeys() {
+  UnlockTree("SOFTWARE\\ZWSOFT");
   DeleteTree("SOFTWARE\\ZWSOFT");
 }
 
