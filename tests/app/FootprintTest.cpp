@@ -155,6 +155,7 @@ TEST_F(Footprint, RefusalsLeaveOnlyTheEmptyProductFolder) {
   testfs::TempDir bare("bare");
   const std::string withoutPackage = bare / "SetUp.exe";
   ASSERT_TRUE(CopyFileA(setup.exe.c_str(), withoutPackage.c_str(), FALSE));
+  before = TakeSnapshot();
   {
     testproc::NamedIdle host("zwcad.exe");
     ASSERT_TRUE(host.Running());

@@ -138,12 +138,18 @@ TEST(FileProbes, MakeReplaceableClearsWhatBlocksACopyAndKeepsTheRest) {
   }
 }
 
-// Without a mark (and Wine has no streams at all): false, and the file is left as it was.
-TEST(FileProbes, RemoveDownloadMarkLeavesAnUnmarkedFileAsItWas) {
+// The mark goes and the file stays as it was; without a mark, false. Wine has no streams, but
+// keeps "a.txt:Zone.Identifier" as a file of that name, which the same calls make and remove.
+TEST(FileProbes, RemoveDownloadMarkRemovesTheMarkAlone) {
   testfs::TempDir root("mark");
   const std::string file = root / "a.txt";
+  const std::string mark = file + ":Zone.Identifier";
   testfs::WriteFile(file, "contents");
+  testfs::WriteFile(mark, "[ZoneTransfer]\r\nZoneId=3\r\n");
+  ASSERT_TRUE(testfs::Exists(mark));
   const DWORD attributes = testfs::Attributes(file);
+  EXPECT_TRUE(RemoveDownloadMark(file));
+  EXPECT_FALSE(testfs::Exists(mark));
   EXPECT_FALSE(RemoveDownloadMark(file));
   EXPECT_EQ(testfs::ReadFile(file), "contents");
   EXPECT_EQ(testfs::Attributes(file), attributes);

@@ -156,24 +156,37 @@ void SetAccess(const std::string& path, bool (*set)(HKEY)) {
   RegCloseKey(key);
 }
 
+// Opens `name` below `parent` for reading, giving back access first where it was denied, and
+// does the same below it. Wide names and handles: every name and depth a test can make.
+void UnlockBelow(HKEY parent, const std::wstring& name) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(parent, name.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    // The owner may always rewrite the DACL, even an empty one.
+    if (RegOpenKeyExW(parent, name.c_str(), 0, WRITE_DAC, &key) != ERROR_SUCCESS) return;
+    AllowAll(key);
+    RegCloseKey(key);
+    if (RegOpenKeyExW(parent, name.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+  }
+  std::vector<std::wstring> names;
+  for (DWORD i = 0;; ++i) {
+    wchar_t child[256];
+    DWORD length = 256;
+    const LONG status = RegEnumKeyExW(key, i, child, &length, nullptr, nullptr, nullptr, nullptr);
+    if (status == ERROR_NO_MORE_ITEMS) break;
+    if (status == ERROR_SUCCESS) names.emplace_back(child, length);
+  }
+  for (const std::wstring& child : names) UnlockBelow(key, child);
+  RegCloseKey(key);
+}
+
 }  // namespace
 
 void UnlockTree(const std::string& path) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-    SetAccess(path, AllowAll);
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
-  }
-  std::vector<std::string> names;
-  for (DWORD i = 0;; ++i) {
-    char name[1024];
-    DWORD length = sizeof(name);
-    const LONG status = RegEnumKeyExA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr);
-    if (status == ERROR_NO_MORE_ITEMS) break;
-    if (status == ERROR_SUCCESS) names.emplace_back(name, length);
-  }
-  RegCloseKey(key);
-  for (const auto& name : names) UnlockTree(path + "\\" + name);
+  const int length = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), length);
+  wide.resize(wcslen(wide.c_str()));
+  UnlockBelow(HKEY_LOCAL_MACHINE, wide);
 }
 
 LockedKey::LockedKey(std::string lockedPath) : path(std::move(lockedPath)) {
