@@ -25,7 +25,8 @@ alive() {
   local pid
   [ -f "$state/$1.pid" ] && [ -f "$state/$1.cmd" ] || return 1
   pid=$(cat "$state/$1.pid")
-  kill -0 "$pid" 2>/dev/null && cmp -s "/proc/$pid/cmdline" "$state/$1.cmd"
+  # Read through a pipe: cmp -s takes a /proc file's size (0) for its length.
+  kill -0 "$pid" 2>/dev/null && cat "/proc/$pid/cmdline" 2>/dev/null | cmp -s - "$state/$1.cmd"
 }
 
 # Polls a command for up to ten seconds.
