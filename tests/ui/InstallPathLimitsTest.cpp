@@ -71,6 +71,8 @@ const Case kCases[] = {
   {"double-byte package file",    Typed::Ascii,        208, Name(51, true),  "", false, false},
   {"package file at the limit",   Typed::Ascii,        230, Name(28, false), "", true,  true},
   {"package file at the limit",   Typed::Ascii,        230, Name(29, false), "", false, false},
+  // A name of 255 characters fits no destination at all.
+  {"package name of 255",         Typed::Ascii,        208, Name(255, false), "", false, false},
   // A name the copy leaves out makes no path, however long.
   {"package name without a dot",  Typed::Ascii,        208, NoDot(60),       "", true,  false},
   // "<product>\Quorel扩展绘图库\<name>": 208 + 17 + 1 + 33 = 259 bytes.
@@ -78,6 +80,7 @@ const Case kCases[] = {
   {"library file",                Typed::Ascii,        208, "", Name(34, false), false, false},
   {"double-byte library file",    Typed::Ascii,        208, "", Name(33, true),  true,  false},
   {"double-byte library file",    Typed::Ascii,        208, "", Name(34, true),  false, false},
+  {"library name of 255",         Typed::Ascii,        208, "", Name(255, false), false, false},
   {"library file at the limit",   Typed::DoubleByte5C, 230, "", Name(11, false), true,  false},
   {"library file at the limit",   Typed::DoubleByte5C, 230, "", Name(12, false), false, false},
 };
