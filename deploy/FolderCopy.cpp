@@ -148,9 +148,10 @@ bool CopyFolder(const CopyJob& job, const CopyRules& rules) {
         if (!copied && rules.promptOnFailure) steps.Resume();
         while (!copied && rules.promptOnFailure) {
           DropTypedKeys();
-          const int answer = MessageBoxA(
-              framework::MessageOwner(), framework::FormatText(kCopyFailedFormat, to.c_str()).c_str(),
-              kSetupCaption, MB_ABORTRETRYIGNORE);
+          const int answer =
+              MessageBoxA(framework::MessageOwner(),
+                          framework::FormatText(kCopyFailedFormat, to.c_str()).c_str(),
+                          kSetupCaption, MB_ABORTRETRYIGNORE);
           if (answer == IDABORT) return false;
           if (answer != IDRETRY) break;
           copied = copy();
@@ -192,10 +193,9 @@ bool CopiedPathsFit(const std::string& folder) {
   for (const CopyRules* rules : {&kPackageFiles, &kDrawingLibrary}) {
     const std::string destination = folder + rules->subfolder;
     if (!FitsPathBuffer(destination)) return false;
-    const bool fit = WalkListing(packageFolder + rules->subfolder, true, *rules, [] {},
-                                 [&](const char* name) {
-                                   return FitsPathBuffer(destination + "\\" + name);
-                                 });
+    const bool fit = WalkListing(
+        packageFolder + rules->subfolder, true, *rules, [] {},
+        [&](const char* name) { return FitsPathBuffer(destination + "\\" + name); });
     if (!fit) return false;
   }
   return true;

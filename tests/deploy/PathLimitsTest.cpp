@@ -197,7 +197,8 @@ class PathLimits : public testing::Test {
     DWORD type = 0;
     std::string loader;
     ASSERT_TRUE(testreg::QueryValue(kAppKey, "LOADER", type, loader));
-    EXPECT_EQ(loader, (c.registered ? folder + "\\Quorel2021.ZRX" : std::string(kOldLoader)) + '\0');
+    EXPECT_EQ(loader,
+              (c.registered ? folder + "\\Quorel2021.ZRX" : std::string(kOldLoader)) + '\0');
     std::string controls;
     EXPECT_EQ(testreg::QueryValue(kAppKey, "LOADCTRLS", type, controls), c.registered);
   }

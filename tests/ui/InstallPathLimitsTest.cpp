@@ -37,7 +37,8 @@ enum class Typed { Ascii, DoubleByte5C, Backslash, Slash };
 
 // A file name of exactly `bytes` bytes ending in ".txt": ASCII, or double-byte before the dot.
 std::string Name(std::size_t bytes, bool doubleByte) {
-  return doubleByte ? limits::DoubleByteText(bytes - 4) + ".txt" : std::string(bytes - 4, 'n') + ".txt";
+  return doubleByte ? limits::DoubleByteText(bytes - 4) + ".txt"
+                    : std::string(bytes - 4, 'n') + ".txt";
 }
 // A package file name without a ".", which the copy leaves out.
 std::string NoDot(std::size_t bytes) {
@@ -183,6 +184,7 @@ class InstallPathLimits : public testing::Test {
     std::string loader;
     ASSERT_TRUE(testreg::QueryValue(kAppKey, "LOADER", type, loader));
     EXPECT_EQ(loader, (c.installs ? product + "\\Quorel2021.ZRX" : std::string(kOldLoader)) + '\0');
+    EXPECT_EQ(loader.find("/\\"), std::string::npos);
   }
 
   void CheckAll(bool names) {
