@@ -1,5 +1,7 @@
 #include "app/WizardApp.h"
 
+#include "app/CodePageCheck.h"
+
 #include "host/HostRegistry.h"
 #include "res/resource.h"
 #include "ui/Dlg_Setup.h"
@@ -19,6 +21,10 @@ const framework::CApplication::Command* CWizardApp::Commands(std::size_t& count)
 }
 
 bool CWizardApp::InitInstance() {
+  if (!CheckProcessCodePage()) return false;
+  // The run is synchronous on this thread: a long copy must not turn the dialog into a ghost
+  // that shows neither the bar's steps nor the prompt's owner.
+  DisableProcessWindowsGhosting();
   // Discovery runs before any window: the dialog's initialisation reads the per-year counts.
   theHostRegistry.DiscoverHosts();
   {

@@ -88,6 +88,36 @@ struct Listing {
   }
 };
 
+// The one walk over a listing of `source` that the copies and the path check share: every entry
+// the listing returns is a pass (".", "..", skipped and copied ones alike), at most
+// rules.lastPass + 1 of them. `pass` runs first in every pass, also in the one that finds the
+// listing's end; `copy` gets the name of each entry to copy and returns false to end the walk.
+// Returns false when `copy` ended it.
+template <typename Pass, typename Copy>
+bool WalkListing(const std::string& source, bool open, const CopyRules& rules, Pass pass,
+                 Copy copy) {
+  const std::string pattern = source + "\\*.*";
+  WIN32_FIND_DATAA entry;
+  Listing listing;
+  if (open && FitsPathBuffer(pattern)) listing.handle = FindFirstFileA(pattern.c_str(), &entry);
+  for (int count = 0;;) {
+    pass();
+    if (listing.handle == INVALID_HANDLE_VALUE) break;
+    if (count > 0 && !FindNextFileA(listing.handle, &entry)) break;
+    if (!Skipped(entry, rules) && !copy(entry.cFileName)) return false;
+    if (++count > rules.lastPass) break;
+  }
+  return true;
+}
+
+// Keys typed while the copy kept the UI thread busy wait in its queue; the prompt's own loop
+// would take them as answers (Enter would choose its default button, Abort).
+void DropTypedKeys() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+  }
+}
+
 // Copies the files directly in one package folder; false when there is no package or on Abort.
 bool CopyFolder(const CopyJob& job, const CopyRules& rules) {
   std::string packageFolder;
@@ -100,44 +130,35 @@ bool CopyFolder(const CopyJob& job, const CopyRules& rules) {
   const bool destinationFits = FitsPathBuffer(destination);
   if (destinationFits) CreateDirectoryA(destination.c_str(), nullptr);
 
-  const std::string pattern = source + "\\*.*";
-  WIN32_FIND_DATAA entry;
-  Listing listing;
-  if (FitsPathBuffer(pattern) && (destinationFits || rules.promptOnFailure))
-    listing.handle = FindFirstFileA(pattern.c_str(), &entry);
-
   ProgressSteps steps(job.progress);
-  for (int pass = 0;;) {
-    steps.Step();
-    if (listing.handle == INVALID_HANDLE_VALUE) break;
-    if (pass > 0 && !FindNextFileA(listing.handle, &entry)) break;
-
-    if (!Skipped(entry, rules)) {
-      const std::string from = source + "\\" + entry.cFileName;
-      const std::string to = destination + "\\" + entry.cFileName;
-      // Before the copy: CopyFileA refuses a read-only, hidden or system target and copies the
-      // source's attributes and streams along.
-      ClearReadOnly(from);
-      if (rules.removeDownloadMark) RemoveDownloadMark(from);
-      MakeReplaceable(to);
-      const auto copy = [&] {
-        return destinationFits && CopyFileA(from.c_str(), to.c_str(), FALSE) != FALSE;
-      };
-      bool copied = copy();
-      if (!copied && rules.promptOnFailure) steps.Resume();
-      while (!copied && rules.promptOnFailure) {
-        const int answer = MessageBoxA(framework::MessageOwner(),
-                                       framework::FormatText(kCopyFailedFormat, to.c_str()).c_str(),
-                                       kSetupCaption, MB_ABORTRETRYIGNORE);
-        if (answer == IDABORT) return false;
-        if (answer != IDRETRY) break;
-        copied = copy();
-      }
-      ClearReadOnly(to);
-    }
-    if (++pass > rules.lastPass) break;
-  }
-  return true;
+  return WalkListing(
+      source, destinationFits || rules.promptOnFailure, rules, [&] { steps.Step(); },
+      [&](const char* name) {
+        const std::string from = source + "\\" + name;
+        const std::string to = destination + "\\" + name;
+        // Before the copy: CopyFileA refuses a read-only, hidden or system target and copies the
+        // source's attributes and streams along.
+        ClearReadOnly(from);
+        if (rules.removeDownloadMark) RemoveDownloadMark(from);
+        MakeReplaceable(to);
+        const auto copy = [&] {
+          return destinationFits && CopyFileA(from.c_str(), to.c_str(), FALSE) != FALSE;
+        };
+        bool copied = copy();
+        if (!copied && rules.promptOnFailure) steps.Resume();
+        while (!copied && rules.promptOnFailure) {
+          DropTypedKeys();
+          const int answer =
+              MessageBoxA(framework::MessageOwner(),
+                          framework::FormatText(kCopyFailedFormat, to.c_str()).c_str(),
+                          kSetupCaption, MB_ABORTRETRYIGNORE);
+          if (answer == IDABORT) return false;
+          if (answer != IDRETRY) break;
+          copied = copy();
+        }
+        ClearReadOnly(to);
+        return true;
+      });
 }
 
 }  // namespace
@@ -163,4 +184,19 @@ bool CopyPackageFiles(const CopyJob& job) {
 
 void CopyDrawingLibrary(const CopyJob& job) {
   CopyFolder(job, kDrawingLibrary);
+}
+
+bool CopiedPathsFit(const std::string& folder) {
+  std::string packageFolder;
+  // Without a package nothing is copied (the run says so).
+  if (!LocatePackageFolder(InstallerPath(), packageFolder)) return true;
+  for (const CopyRules* rules : {&kPackageFiles, &kDrawingLibrary}) {
+    const std::string destination = folder + rules->subfolder;
+    if (!FitsPathBuffer(destination)) return false;
+    const bool fit = WalkListing(
+        packageFolder + rules->subfolder, true, *rules, [] {},
+        [&](const char* name) { return FitsPathBuffer(destination + "\\" + name); });
+    if (!fit) return false;
+  }
+  return true;
 }

@@ -23,3 +23,7 @@ void StepProgress(HWND progress);
 // False when there is no package folder or the user chose Abort.
 bool CopyPackageFiles(const CopyJob& job);
 void CopyDrawingLibrary(const CopyJob& job);
+// Whether every path the two copies will form below the product folder `folder` (the library
+// folder, and each file they will copy, as far as their listings go) fits MAX_PATH: CopyFileA
+// takes no longer one, and the host could not open it either.
+bool CopiedPathsFit(const std::string& folder);

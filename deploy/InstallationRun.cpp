@@ -15,7 +15,7 @@ bool RunInstallation(InstallationDialog& dialog, HostRegistry& hosts) {
   SendMessageA(progress, PBM_SETPOS, 0, 0);
 
   std::string folder = dialog.DestinationPath();
-  mbcs::RemoveTrailingBackslash(folder);
+  mbcs::RemoveTrailingSeparator(folder);
   const CopyJob job{folder, progress};
   if (!CopyPackageFiles(job)) {
     dialog.CancelDialog();

@@ -4,20 +4,7 @@
 #include "framework/Text.h"
 #include "framework/Window.h"
 
-#include <optional>
-
 namespace {
-
-std::optional<std::string> installerPathOverride;
-
-// The running program's full path, or "" when it could not be read whole.
-std::string RunningInstallerPath() {
-  char buffer[kPathBufferSize + 1] = {};
-  const DWORD length = GetModuleFileNameA(nullptr, buffer, sizeof(buffer));
-  // A full buffer means the path was cut (and may lack its terminator).
-  if (length == 0 || length >= sizeof(buffer)) return std::string();
-  return std::string(buffer, length);
-}
 
 bool ReportNoPackage() {
   MessageBoxA(framework::MessageOwner(), kNoPackageText, kSetupCaption, MB_OK);
@@ -27,14 +14,17 @@ bool ReportNoPackage() {
 }  // namespace
 
 bool FindPackageFolder(std::string& packageFolder) {
-  return FindPackageFolderFor(
-      installerPathOverride ? *installerPathOverride : RunningInstallerPath(), packageFolder);
+  return FindPackageFolderFor(InstallerPath(), packageFolder);
 }
 
 bool FindPackageFolderFor(const std::string& installerPath, std::string& packageFolder) {
+  return LocatePackageFolder(installerPath, packageFolder) || ReportNoPackage();
+}
+
+bool LocatePackageFolder(const std::string& installerPath, std::string& packageFolder) {
   // Without a separator there is no installer folder; "\Data" would then name the drive's root.
   const std::size_t separator = mbcs::FindLast(installerPath, '\\');
-  if (separator == std::string::npos || separator == 0) return ReportNoPackage();
+  if (separator == std::string::npos || separator == 0) return false;
   const std::string installerFolder = installerPath.substr(0, separator);
 
   const std::string data = installerFolder + "\\Data";
@@ -46,14 +36,7 @@ bool FindPackageFolderFor(const std::string& installerPath, std::string& package
     packageFolder = installerFolder;
     return true;
   }
-  return ReportNoPackage();
-}
-
-void OverrideInstallerPath(const char* installerPath) {
-  if (installerPath)
-    installerPathOverride = installerPath;
-  else
-    installerPathOverride.reset();
+  return false;
 }
 
 PathKind ProbePath(const std::string& path) {

@@ -13,9 +13,11 @@ enum class PathKind { Missing = 0, File = 1, Folder = 2 };
 bool FindPackageFolder(std::string& packageFolder);
 // The same, for an installer at `installerPath` (a full path, or "" when it could not be read).
 bool FindPackageFolderFor(const std::string& installerPath, std::string& packageFolder);
-// Makes FindPackageFolder resolve beside `installerPath` instead of the running program, so that
-// a test can put a package where it likes; nullptr restores the running program's path.
-void OverrideInstallerPath(const char* installerPath);
+// The same without the message: false when there is no package folder.
+bool LocatePackageFolder(const std::string& installerPath, std::string& packageFolder);
+// The running installer's full path, or "" when it could not be read whole. Alone in its own
+// file (InstallerPath.cpp), so that a test program can link a substitute of its own.
+std::string InstallerPath();
 
 PathKind ProbePath(const std::string& path);
 void ClearReadOnly(const std::string& path);

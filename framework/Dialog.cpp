@@ -90,7 +90,9 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
   } catch (...) {
     ReportCurrentException();
     if (message == WM_INITDIALOG) self->End(-1);
-    return TRUE;
+    // Handled for a command; for any other message TRUE would be read as its result (a
+    // WM_CTLCOLOR... message would take it for a brush), so the dialog manager's default runs.
+    return message == WM_INITDIALOG || message == WM_COMMAND ? TRUE : FALSE;
   }
 }
 

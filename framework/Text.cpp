@@ -58,12 +58,13 @@ bool EqualsNoCase(const std::string& a, const std::string& b) {
   return a.size() == b.size() && ToLower(a) == ToLower(b);
 }
 
-bool EndsWithBackslash(const std::string& text) {
-  return !text.empty() && FindLast(text, '\\') == text.size() - 1;
+bool EndsWithSeparator(const std::string& text) {
+  // "/" is never the second byte of a character; "\\" may be.
+  return !text.empty() && (text.back() == '/' || FindLast(text, '\\') == text.size() - 1);
 }
 
-bool RemoveTrailingBackslash(std::string& text) {
-  if (!EndsWithBackslash(text)) return false;
+bool RemoveTrailingSeparator(std::string& text) {
+  if (!EndsWithSeparator(text)) return false;
   text.pop_back();
   return true;
 }

@@ -17,10 +17,10 @@ bool Contains(const std::string& text, const std::string& needle);
 std::string ToLower(const std::string& text);
 // Equality without regard to case, character by character.
 bool EqualsNoCase(const std::string& a, const std::string& b);
-// Whether the last character (not merely the last byte) is a backslash.
-bool EndsWithBackslash(const std::string& text);
-// Removes one trailing backslash when the last character is one; returns whether it did.
-bool RemoveTrailingBackslash(std::string& text);
+// Whether the last character (not merely the last byte) is a separator, "\\" or "/".
+bool EndsWithSeparator(const std::string& text);
+// Removes one trailing separator when the last character is one; returns whether it did.
+bool RemoveTrailingSeparator(std::string& text);
 // Whether a path is absolute: "X:\..." or "\\server\share...", with either separator.
 bool IsAbsolutePath(const std::string& path);
 
@@ -28,7 +28,8 @@ bool IsAbsolutePath(const std::string& path);
 
 namespace framework {
 
-// printf-style formatting into a string of any length.
-std::string FormatText(const char* format, ...);
+// printf-style formatting into a string of any length, by the C runtime's rules (the compiler
+// checks every call against them).
+std::string FormatText(const char* format, ...) __attribute__((format(ms_printf, 1, 2)));
 
 }  // namespace framework

@@ -14,6 +14,10 @@ int ModuleYear(int hostYear) {
   return 0;
 }
 
+std::string ModulePath(const std::string& installFolder, int moduleYear) {
+  return framework::FormatText("%s\\Quorel%d.ZRX", installFolder.c_str(), moduleYear);
+}
+
 void RegisterPlugin(const HostRegistry& hosts, const YearFlags& flags) {
   for (int i = 0; i < kHostYearCount; ++i)
     if (flags[i] != 0) RegisterRelease(hosts, kFirstHostYear + i);
@@ -26,8 +30,7 @@ void RegisterRelease(const HostRegistry& hosts, int hostYear) {
 
   // A cut module path would make the host load the wrong file or none: register nothing then,
   // so that an earlier registration stays as it was. Formatted paths fit 260-byte buffers.
-  const std::string loader =
-      framework::FormatText("%s\\Quorel%d.ZRX", hosts.installFolder.c_str(), moduleYear);
+  const std::string loader = ModulePath(hosts.installFolder, moduleYear);
   if (loader.empty() || loader.size() >= MAX_PATH) return;
   const std::string application = framework::FormatText("Applications\\Quorel%d", hostYear);
 

@@ -9,8 +9,10 @@ namespace {
 const COLORREF kBackground = RGB(160, 180, 220);
 const COLORREF kLabelText = RGB(10, 70, 40);
 
+// The face name in UTF-16: GDI reads a narrow one in the system's code page, which need not be
+// the process's.
 HFONT MakeLabelFont(int height, int weight) {
-  return CreateFontA(height, 0, 0, 0, weight, 0, 0, 0, ANSI_CHARSET, 0, 0, 0, 0, "宋体");
+  return CreateFontW(height, 0, 0, 0, weight, 0, 0, 0, ANSI_CHARSET, 0, 0, 0, 0, L"宋体");
 }
 
 int YearBoxId(int index) {

@@ -2,6 +2,7 @@
 #include "deploy/InstallationRun.h"
 #include "framework/ErrorReport.h"
 #include "framework/Text.h"
+#include "host/Registration.h"
 #include "host/RunningHost.h"
 #include "ui/Dlg_Setup.h"
 #include "ui/DialogTexts.h"
@@ -26,12 +27,17 @@ void Dlg_Setup::OnInstall() {
     throw framework::HResultError(E_INVALIDARG);
 
   std::string chosen = destinationPath;
-  mbcs::RemoveTrailingBackslash(chosen);
+  mbcs::RemoveTrailingSeparator(chosen);
   const std::string product = chosen + "\\Zantrel";
-  // Refused before anything is made: Windows would not make the library folder of a longer one,
-  // and the user would be told that the plug-in was installed.
-  if (product.size() > kLongestInstallFolder)
-    throw framework::HResultError(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
+  // Refused before anything is made when any path the installation forms would not fit:
+  // Windows would not make the library folder of a longer product folder, nor copy a file or
+  // load a module at a longer path, and the user would be told that the plug-in was installed.
+  bool fits = product.size() <= kLongestInstallFolder && CopiedPathsFit(product);
+  for (int year = 0; year < kHostYearCount; ++year) {
+    if (selected[year] != 0)
+      fits = fits && ModulePath(product, ModuleYear(kFirstHostYear + year)).size() < MAX_PATH;
+  }
+  if (!fits) throw framework::HResultError(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
 
   CreateDirectoryA(chosen.c_str(), nullptr);
   CreateDirectoryA(product.c_str(), nullptr);

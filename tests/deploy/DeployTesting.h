@@ -33,13 +33,15 @@ inline std::string CopyPromptText(const std::string& destination) {
   return text.replace(text.find("%s"), 2, destination);
 }
 
+// What InstallerPath() returns in a test program: the test programs link a substitute of their
+// own (InstallerPathDouble.cpp) in place of the installer's, "" until a test sets a path.
+void SetInstallerPath(const std::string& installerPath);
+
 // FindPackageFolder resolves beside `installerPath` until destroyed.
 class InstallerAt {
  public:
-  explicit InstallerAt(const std::string& installerPath) {
-    OverrideInstallerPath(installerPath.c_str());
-  }
-  ~InstallerAt() { OverrideInstallerPath(nullptr); }
+  explicit InstallerAt(const std::string& installerPath) { SetInstallerPath(installerPath); }
+  ~InstallerAt() { SetInstallerPath(""); }
   InstallerAt(const InstallerAt&) = delete;
   InstallerAt& operator=(const InstallerAt&) = delete;
 };

@@ -62,18 +62,17 @@ TEST(PackageSource, InstallerPathWithoutSeparatorIsNoPackage) {
   EXPECT_EQ(boxes.Records().size(), 2u);
 }
 
-TEST(PackageSource, PublicCallResolvesBesideTheRunningProgramOrTheOverride) {
+// This program links the tests' InstallerPath() (InstallerPathDouble.cpp): with the product's,
+// the path would be this program's own, and no package lies beside it.
+TEST(PackageSource, TestProgramsResolveBesideTheInstallerPathATestSets) {
   char self[MAX_PATH + 1] = {};
   ASSERT_GT(GetModuleFileNameA(nullptr, self, MAX_PATH), 0u);
-  const std::string folder(self, std::string(self).rfind('\\'));
-  testfs::MakeDir(folder + "\\Data");
-  std::string package;
-  const bool found = FindPackageFolder(package);
-  testfs::RemoveTree(folder + "\\Data");
-  EXPECT_TRUE(found);
-  EXPECT_EQ(package, folder + "\\Data");
+  EXPECT_EQ(InstallerPath(), "");
 
-  deploytest::PackageBeside beside("override");
+  deploytest::PackageBeside beside("beside");
+  EXPECT_EQ(InstallerPath(), beside.root / "SetUp.exe");
+  EXPECT_NE(InstallerPath(), self);
+  std::string package;
   EXPECT_TRUE(FindPackageFolder(package));
   EXPECT_EQ(package, beside.data);
 }

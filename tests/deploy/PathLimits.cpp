@@ -88,112 +88,20 @@ std::string UnexpectedChanges(const DriveListing& before, const DriveListing& af
   return report.empty() ? report : "root " + root + "\n" + report;
 }
 
-TwinRoot::TwinRoot() : real(root / "A"), twin(root / "B") {
-  testfs::MakeDir(real);
-  testfs::MakeDir(twin);
-}
-
-std::string TwinRoot::Twin(const std::string& path) const {
-  if (path.compare(0, real.size(), real) != 0) throw std::logic_error("not below the real branch");
-  return twin + path.substr(real.size());
-}
-
-void TwinRoot::MakeFoldersInBoth(const std::string& path) const {
-  testfs::MakeFolders(path);
-  testfs::MakeFolders(Twin(path));
-}
-
-void Mirror::Record(const std::string& path) {
-  created.insert(Wide(path));
-}
-
-bool Mirror::MakeFolder(const std::string& folder) {
-  if (!CreateDirectoryA(twins.Twin(folder).c_str(), nullptr)) return false;
-  Record(folder);
-  return true;
-}
-
-bool Mirror::Copy(const std::string& from, const std::string& to) {
-  if (!CopyFileA(from.c_str(), twins.Twin(to).c_str(), FALSE)) return false;
-  Record(to);
-  return true;
-}
-
-bool Mirror::Lists(const std::string& pattern) {
-  WIN32_FIND_DATAA entry;
-  HANDLE search = FindFirstFileA(pattern.c_str(), &entry);
-  if (search == INVALID_HANDLE_VALUE) return false;
-  FindClose(search);
-  return true;
-}
-
 const char* const kPackageFiles[3] = {"a.txt", "Quorel2021.ZRX", "淺.dll"};
 const char* const kLibraryFiles[2] = {"x.dwg", "图.dwg"};
 const char* const kFonts[2] = {"Quorel_EN.shx", "Quorel_HZ.shx"};
 const char kLibrary[] = "Quorel扩展绘图库";
 
-void WritePackage(const std::string& packageFolder) {
-  testfs::MakeFolders(packageFolder + "\\" + kLibrary);
+void WritePackage(const std::string& packageFolder, const std::vector<std::string>& extra,
+                  const std::vector<std::string>& extraLibrary) {
+  const std::string library = packageFolder + "\\" + kLibrary;
+  testfs::MakeFolders(library);
   for (const char* name : kPackageFiles) testfs::WriteFile(packageFolder + "\\" + name, name);
   for (const char* name : kFonts) testfs::WriteFile(packageFolder + "\\" + name, name);
-  for (const char* name : kLibraryFiles)
-    testfs::WriteFile(packageFolder + "\\" + kLibrary + "\\" + name, name);
-}
-
-Expected ExpectInstallation(const TwinRoot& twins, const std::string& packageFolder,
-                            const std::string& commandFolder, const std::string& installFolder,
-                            const std::vector<std::string>& hostFolders) {
-  Mirror mirror(twins);
-  Expected expected;
-  // The Install command makes the chosen folder and the product folder (texts of any length).
-  if (!commandFolder.empty()) {
-    mirror.MakeFolder(commandFolder);
-    mirror.MakeFolder(installFolder);
-  }
-
-  // Package files: the install folder goes into a 260-byte buffer, and so does the listing
-  // pattern. A folder that does not fit is not made, and every file listed is a failed copy.
-  const bool folderFits = Fits(installFolder);
-  if (folderFits) mirror.MakeFolder(installFolder);
-  const std::string pattern = packageFolder + "\\*.*";
-  if (Fits(pattern) && Mirror::Lists(pattern)) {
-    for (const char* name : kPackageFiles) {
-      const std::string to = installFolder + "\\" + name;
-      if (!folderFits || !mirror.Copy(packageFolder + "\\" + name, to))
-        expected.prompts.push_back(to);
-    }
-  }
-
-  // The drawing library: its destination and its listing pattern in 260-byte buffers; silent.
-  const std::string library = installFolder + "\\" + kLibrary;
-  const std::string source = packageFolder + "\\" + kLibrary;
-  if (Fits(library)) {
-    mirror.MakeFolder(library);
-    if (Fits(source + "\\*.*") && Mirror::Lists(source + "\\*.*")) {
-      for (const char* name : kLibraryFiles)
-        mirror.Copy(source + "\\" + name, library + "\\" + name);
-    }
-  }
-
-  // The LOADER text in a 260-byte buffer: written only whole.
-  expected.loader = installFolder + "\\Quorel2021.ZRX";
-  expected.registered = Fits(expected.loader);
-
-  // Fonts: the Fonts folder, the sources and the destinations, each formatted into a 260-byte
-  // buffer; anything that does not fit is skipped, silently.
-  for (const std::string& host : hostFolders) {
-    const std::string fonts = host + "\\Fonts";
-    if (!Fits(fonts)) continue;
-    for (const char* name : kFonts) {
-      const std::string from = packageFolder + "\\" + name;
-      const std::string to = fonts + "\\" + name;
-      if (Fits(from) && Fits(to)) mirror.Copy(from, to);
-    }
-  }
-
-  expected.created = mirror.Created();
-  std::sort(expected.prompts.begin(), expected.prompts.end());
-  return expected;
+  for (const char* name : kLibraryFiles) testfs::WriteFile(library + "\\" + name, name);
+  for (const std::string& name : extra) testfs::WriteFile(packageFolder + "\\" + name, name);
+  for (const std::string& name : extraLibrary) testfs::WriteFile(library + "\\" + name, name);
 }
 
 std::string Lengths(const std::string& what, const std::string& text) {

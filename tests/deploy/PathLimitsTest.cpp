@@ -1,17 +1,18 @@
 // Paths at their limits: the installation run with install folders, package folders and host
-// folders whose texts end just before, at and just after the 260-byte buffers, in ASCII and in
-// double-byte characters. Each case installs what fits, prompts for or skips what does not,
-// registers only a LOADER that fits, and creates nothing else anywhere on drive C:.
+// folders whose texts end at and one past each limit, in ASCII and in double-byte characters. A
+// table says for each what is made, copied, prompted and registered; nothing else may change
+// anywhere on drive C:.
+//
+// The limits: a text goes into a 260-byte buffer only whole (at most 259 bytes), and Wine's
+// CopyFileA reads a source path of at most 260 characters (so an ASCII source of 261 bytes fails
+// where a double-byte one of as many bytes, fewer characters, copies).
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <algorithm>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "deploy/InstallationRun.h"
-#include "deploy/PackageSource.h"
 #include "tests/deploy/DeployTesting.h"
 #include "tests/deploy/PathLimits.h"
 #include "tests/support/Boxes.h"
@@ -27,6 +28,11 @@ const char kHostKey[] = "SOFTWARE\\ZWSOFT\\ZWCAD\\2022\\P";
 const char kAppKey[] = "SOFTWARE\\ZWSOFT\\ZWCAD\\2022\\P\\Applications\\Quorel2022";
 const char kOldLoader[] = "C:\\Old\\Zantrel\\Quorel2021.ZRX";
 
+// The package files, as bits: "a.txt", "Quorel2021.ZRX", "淺.dll" (limits::kPackageFiles); the
+// library's, both or none: "x.dwg", "图.dwg" (limits::kLibraryFiles).
+constexpr int kNone = 0, kText = 1, kModule = 2, kDll = 4, kAll = 7;
+constexpr int kBoth = 3;
+
 // What the run needs of the setup dialog: a real window with a real progress bar.
 class RunWindow : public InstallationDialog {
  public:
@@ -41,173 +47,182 @@ class RunWindow : public InstallationDialog {
   bool cancelled = false;
 };
 
-// One case: where the package, the install folder and the host installations lie.
-struct Layout {
-  std::string installerFolder;  // the package is its "Data" subfolder
-  std::string installFolder;
-  std::vector<std::string> hosts;
+enum class Varies { InstallFolder, PackageFolder, HostFolder };
+
+struct Case {
+  const char* limit;
+  Varies varies;
+  std::size_t bytes;  // of the varied folder
+  bool doubleByte;
+  // What must happen:
+  bool folderMade;   // the install folder
+  int copied;        // package files copied
+  int prompted;      // package files whose copy is prompted (answered Ignore)
+  bool libraryMade;  // "<install folder>\Quorel扩展绘图库"
+  int libraryCopied;
+  bool registered;  // the LOADER "<install folder>\Quorel2021.ZRX"
+  bool fonts;       // both fonts in the (first) host's Fonts folder
 };
+
+const bool A = false, D = true;  // ASCII, double-byte
+
+// clang-format off
+const Case kCases[] = {
+  // limit                                 varies                  bytes kind made copied prompted lib  libfiles reg   fonts
+  // "<install folder>\Quorel扩展绘图库" (17 more bytes) in its buffer.
+  {"library destination",                  Varies::InstallFolder,  242, A, true,  kAll,  kNone, true,  kBoth, true,  true},
+  {"library destination",                  Varies::InstallFolder,  243, A, true,  kAll,  kNone, false, kNone, true,  true},
+  {"library destination",                  Varies::InstallFolder,  242, D, true,  kAll,  kNone, true,  kBoth, true,  true},
+  {"library destination",                  Varies::InstallFolder,  243, D, true,  kAll,  kNone, false, kNone, true,  true},
+  // The LOADER (15 more bytes) in its buffer.
+  {"module path",                          Varies::InstallFolder,  244, A, true,  kAll,  kNone, false, kNone, true,  true},
+  {"module path",                          Varies::InstallFolder,  245, A, true,  kAll,  kNone, false, kNone, false, true},
+  {"module path",                          Varies::InstallFolder,  244, D, true,  kAll,  kNone, false, kNone, true,  true},
+  {"module path",                          Varies::InstallFolder,  245, D, true,  kAll,  kNone, false, kNone, false, true},
+  // The install folder itself: past its buffer nothing is made and every file is prompted.
+  {"install folder",                       Varies::InstallFolder,  259, A, true,  kAll,  kNone, false, kNone, false, true},
+  {"install folder",                       Varies::InstallFolder,  260, A, false, kNone, kAll,  false, kNone, false, true},
+  {"install folder",                       Varies::InstallFolder,  259, D, true,  kAll,  kNone, false, kNone, false, true},
+  {"install folder",                       Varies::InstallFolder,  260, D, false, kNone, kAll,  false, kNone, false, true},
+  // "<package>\Quorel扩展绘图库\*.*" (21 more bytes, 16 characters).
+  {"library listing",                      Varies::PackageFolder,  238, A, true,  kAll,  kNone, true,  kBoth, true,  true},
+  {"library listing",                      Varies::PackageFolder,  239, A, true,  kAll,  kNone, true,  kNone, true,  true},
+  {"library listing",                      Varies::PackageFolder,  238, D, true,  kAll,  kNone, true,  kBoth, true,  true},
+  {"library listing",                      Varies::PackageFolder,  239, D, true,  kAll,  kNone, true,  kNone, true,  true},
+  // The font sources "<package>\Quorel_EN.shx" (14 more bytes); "<package>\Quorel2021.ZRX" has
+  // as many and Wine reads 260 ASCII characters, not 261.
+  {"font source",                          Varies::PackageFolder,  245, A, true,  kAll,  kNone, true,  kNone, true,  true},
+  {"font source",                          Varies::PackageFolder,  246, A, true,  kText | kDll, kModule, true, kNone, true, false},
+  {"font source",                          Varies::PackageFolder,  245, D, true,  kAll,  kNone, true,  kNone, true,  true},
+  {"font source",                          Varies::PackageFolder,  246, D, true,  kAll,  kNone, true,  kNone, true,  false},
+  // "<package>\*.*" (4 more bytes): past it the package lists nothing, so nothing is prompted.
+  {"package listing",                      Varies::PackageFolder,  255, A, true,  kNone, kAll,  true,  kNone, true,  false},
+  {"package listing",                      Varies::PackageFolder,  256, A, true,  kNone, kNone, true,  kNone, true,  false},
+  {"package listing",                      Varies::PackageFolder,  255, D, true,  kAll,  kNone, true,  kNone, true,  false},
+  {"package listing",                      Varies::PackageFolder,  256, D, true,  kNone, kNone, true,  kNone, true,  false},
+  // "<host>\Fonts\Quorel_EN.shx" (20 more bytes) and "<host>\Fonts" (6 more): a second, short
+  // host still gets both fonts.
+  {"font destination",                     Varies::HostFolder,     239, A, true,  kAll,  kNone, true,  kBoth, true,  true},
+  {"font destination",                     Varies::HostFolder,     240, A, true,  kAll,  kNone, true,  kBoth, true,  false},
+  {"font destination",                     Varies::HostFolder,     239, D, true,  kAll,  kNone, true,  kBoth, true,  true},
+  {"font destination",                     Varies::HostFolder,     240, D, true,  kAll,  kNone, true,  kBoth, true,  false},
+  {"fonts folder",                         Varies::HostFolder,     253, A, true,  kAll,  kNone, true,  kBoth, true,  false},
+  {"fonts folder",                         Varies::HostFolder,     254, A, true,  kAll,  kNone, true,  kBoth, true,  false},
+  {"fonts folder",                         Varies::HostFolder,     253, D, true,  kAll,  kNone, true,  kBoth, true,  false},
+  {"fonts folder",                         Varies::HostFolder,     254, D, true,  kAll,  kNone, true,  kBoth, true,  false},
+};
+// clang-format on
 
 std::string Parent(const std::string& path) {
   return path.substr(0, path.rfind('\\'));
 }
 
-const char* Kind(bool doubleByte) {
-  return doubleByte ? "double-byte" : "ASCII";
-}
-
 class PathLimits : public testing::Test {
  protected:
-  // Builds the layout below the real branch of a fresh twin root, works out what must happen,
-  // runs the installation and compares.
-  void Check(const std::string& label, const std::function<Layout(const std::string&)>& make) {
-    SCOPED_TRACE(label);
-    limits::TwinRoot twins;
-    const Layout layout = make(twins.Real());
-    const std::string package = layout.installerFolder + "\\Data";
+  void Check(const Case& c) {
+    SCOPED_TRACE(std::string(c.limit) + ", " + (c.doubleByte ? "double-byte " : "ASCII ") +
+                 std::to_string(c.bytes) + " bytes");
+    testfs::TempDir root("limits");
+    const std::string real = root.Path();
+    std::string installer = real + "\\p\\SetUp.exe";
+    std::string folder = real + "\\d\\Zantrel";
+    std::vector<std::string> hosts = {real + "\\h"};
+    if (c.varies == Varies::InstallFolder) {
+      const std::string leaf = c.doubleByte ? limits::DoubleByteText(6) : "Zantrel";
+      folder = PathOfBytes(real + "\\d", c.bytes, c.doubleByte, leaf);
+    } else if (c.varies == Varies::PackageFolder) {
+      installer = PathOfBytes(real + "\\p", c.bytes - 5, c.doubleByte) + "\\SetUp.exe";
+    } else {
+      hosts = {PathOfBytes(real + "\\h", c.bytes, c.doubleByte), real + "\\s"};
+    }
+    const std::string package = Parent(installer) + "\\Data";
     limits::WritePackage(package);
-    twins.MakeFoldersInBoth(Parent(layout.installFolder));
-    for (const std::string& host : layout.hosts) twins.MakeFoldersInBoth(host + "\\Fonts");
+    testfs::MakeFolders(Parent(folder));
+    for (const std::string& host : hosts) testfs::MakeFolders(host + "\\Fonts");
+    SCOPED_TRACE(Lengths("install folder", folder) + "; " + Lengths("package folder", package) +
+                 "; " + Lengths("host folder", hosts.front()));
 
     // A host key with an earlier registration, which a LOADER that does not fit leaves as it is.
     testreg::DeleteTree("SOFTWARE\\ZWSOFT");
-    testreg::SetString(kHostKey, "Location", layout.hosts.front());
+    testreg::SetString(kHostKey, "Location", hosts.front());
     testreg::SetString(kAppKey, "LOADER", kOldLoader);
-    HostRegistry hosts;
-    hosts.keyPaths[1] = {std::string(kHostKey) + "\\"};
-    hosts.locations[1] = layout.hosts;
+    HostRegistry registry;
+    registry.keyPaths[1] = {std::string(kHostKey) + "\\"};
+    registry.locations[1] = hosts;
 
-    const limits::Expected expected =
-        limits::ExpectInstallation(twins, package, "", layout.installFolder, layout.hosts);
-    std::string lengths =
-        Lengths("install folder", layout.installFolder) + "; " + Lengths("package folder", package);
-    for (const std::string& host : layout.hosts) lengths += "; " + Lengths("host folder", host);
-    SCOPED_TRACE(lengths);
+    // The entries the case expects, and the prompts.
+    std::set<std::wstring> created;
+    const auto made = [&](const std::string& path) { created.insert(testfs::Wide(path)); };
+    std::vector<std::string> prompts;
+    if (c.folderMade) made(folder);
+    for (int i = 0; i < 3; ++i) {
+      if (c.copied & (1 << i)) made(folder + "\\" + limits::kPackageFiles[i]);
+      if (c.prompted & (1 << i)) prompts.push_back(folder + "\\" + limits::kPackageFiles[i]);
+    }
+    const std::string library = folder + "\\" + limits::kLibrary;
+    if (c.libraryMade) made(library);
+    for (int i = 0; i < 2; ++i)
+      if (c.libraryCopied & (1 << i)) made(library + "\\" + limits::kLibraryFiles[i]);
+    for (std::size_t h = 0; h < hosts.size(); ++h) {
+      for (const char* font : limits::kFonts)
+        if (c.fonts || h > 0) made(hosts[h] + "\\Fonts\\" + font);
+    }
 
-    window.destination = layout.installFolder;
+    window.destination = folder;
     window.cancelled = false;
     bool result = false;
     std::vector<testui::BoxRecord> boxes;
     limits::DriveListing before, after;
     {
-      const deploytest::InstallerAt installer(layout.installerFolder + "\\SetUp.exe");
+      const deploytest::InstallerAt at(installer);
       before = limits::ListDrive();
-      testui::BoxAnswerer answerer(std::vector<int>(expected.prompts.size(), IDIGNORE));
-      result = RunInstallation(window, hosts);
+      testui::BoxAnswerer answerer(std::vector<int>(prompts.size(), IDIGNORE));
+      result = RunInstallation(window, registry);
       boxes = answerer.Records();
     }
     after = limits::ListDrive();
 
     EXPECT_TRUE(result);
     EXPECT_FALSE(window.cancelled);
-    EXPECT_EQ(hosts.installFolder, layout.installFolder);
+    EXPECT_EQ(registry.installFolder, folder);
+    EXPECT_EQ(limits::UnexpectedChanges(before, after, created, real), "");
 
-    // Exactly the expected entries are new on the drive, and nothing else changed.
-    EXPECT_EQ(limits::UnexpectedChanges(before, after, expected.created, twins.Real()), "");
-
-    // One prompt for each file that could not be copied, naming its whole destination.
-    std::vector<std::string> prompts;
+    std::vector<std::string> shown;
     for (const testui::BoxRecord& box : boxes) {
       EXPECT_EQ(box.buttons, testui::ButtonsOf(MB_ABORTRETRYIGNORE)) << box.text;
-      prompts.push_back(box.text);
+      shown.push_back(box.text);
     }
-    limits::ExpectPrompts(prompts, expected.prompts);
+    limits::ExpectPrompts(shown, prompts);
 
-    // The LOADER is written whole or not at all; then the earlier registration stays.
     DWORD type = 0;
     std::string loader;
     ASSERT_TRUE(testreg::QueryValue(kAppKey, "LOADER", type, loader));
-    EXPECT_EQ(loader, (expected.registered ? expected.loader : std::string(kOldLoader)) + '\0')
-        << Lengths("LOADER", expected.loader);
+    EXPECT_EQ(loader,
+              (c.registered ? folder + "\\Quorel2021.ZRX" : std::string(kOldLoader)) + '\0');
     std::string controls;
-    EXPECT_EQ(testreg::QueryValue(kAppKey, "LOADCTRLS", type, controls), expected.registered);
-
-    ++cases;
-    installed += static_cast<int>(expected.created.size());
-    prompted += static_cast<int>(expected.prompts.size());
+    EXPECT_EQ(testreg::QueryValue(kAppKey, "LOADCTRLS", type, controls), c.registered);
   }
 
-  // Package folders ("<installer folder>\Data") of each length, in ASCII and double-byte.
-  void CheckPackageFolders(const std::vector<std::size_t>& lengths) {
-    for (bool doubleByte : {false, true}) {
-      for (std::size_t bytes : lengths) {
-        Check(std::string(Kind(doubleByte)) + " package folder of " + std::to_string(bytes),
-              [&](const std::string& real) {
-                return Layout{PathOfBytes(real + "\\p", bytes - 5, doubleByte),
-                              real + "\\d\\Zantrel",
-                              {real + "\\h"}};
-              });
-      }
-    }
-  }
-
-  void TearDown() override {
-    std::printf("%d cases, %d entries created, %d copies prompted\n", cases, installed, prompted);
+  void CheckAll(Varies varies) {
+    for (const Case& c : kCases)
+      if (c.varies == varies) Check(c);
   }
 
   testreg::CleanHostKeys clean;
   // One window for all cases of a test: destroying a shown window costs Wine seconds.
   RunWindow window;
-  int cases = 0, installed = 0, prompted = 0;
 };
 
-// The install folder in its 260-byte buffer: up to 259 bytes it is made and the files go in (as
-// far as the platform takes their longer paths); from 260 bytes nothing is made and every file
-// is a failed copy with the prompt naming its full destination. The double-byte leaf puts the
-// 259th byte inside a character for every other length.
-TEST_F(PathLimits, InstallFoldersOf254To262Bytes) {
-  for (bool doubleByte : {false, true}) {
-    for (std::size_t bytes = 254; bytes <= 262; ++bytes) {
-      Check(std::string(Kind(doubleByte)) + " install folder of " + std::to_string(bytes),
-            [&](const std::string& real) {
-              const std::string leaf = doubleByte ? limits::DoubleByteText(6) : "Zantrel";
-              return Layout{
-                  real + "\\p", PathOfBytes(real + "\\d", bytes, doubleByte, leaf), {real + "\\h"}};
-            });
-    }
-  }
+TEST_F(PathLimits, InstallFolders) {
+  CheckAll(Varies::InstallFolder);
 }
 
-// "<install folder>\Quorel扩展绘图库" (17 more bytes) and the LOADER "<install
-// folder>\Quorel2021.ZRX" (15 more): the library is skipped and the LOADER left unwritten from 260
-// bytes on.
-TEST_F(PathLimits, LibraryDestinationsAndLoadersAtTheLimit) {
-  for (bool doubleByte : {false, true}) {
-    for (std::size_t bytes = 240; bytes <= 246; ++bytes) {
-      Check(std::string(Kind(doubleByte)) + " install folder of " + std::to_string(bytes),
-            [&](const std::string& real) {
-              return Layout{real + "\\p",
-                            PathOfBytes(real + "\\d", bytes, doubleByte, "Zantrel"),
-                            {real + "\\h"}};
-            });
-    }
-  }
+TEST_F(PathLimits, PackageFolders) {
+  CheckAll(Varies::PackageFolder);
 }
 
-// "<package>\*.*": a pattern that does not fit lists nothing (one pass, no copy, no prompt).
-TEST_F(PathLimits, PackageListingPatternsAtTheLimit) {
-  CheckPackageFolders({253, 254, 255, 256, 257, 258});
-}
-
-// "<package>\Quorel扩展绘图库\*.*" (21 more bytes) and the font sources "<package>\Quorel_EN.shx"
-// (14 more).
-TEST_F(PathLimits, LibraryListingsAndFontSourcesAtTheLimit) {
-  CheckPackageFolders({236, 237, 238, 239, 240, 241, 243, 244, 245, 246, 247});
-}
-
-// "<host>\Fonts" (6 more bytes) and "<host>\Fonts\Quorel_EN.shx" (20 more): a host whose paths
-// do not fit gets no font, silently, and a second, short host still gets both.
-TEST_F(PathLimits, HostFoldersAtTheLimit) {
-  for (bool doubleByte : {false, true}) {
-    for (std::size_t bytes : {237, 238, 239, 240, 241, 251, 252, 253, 254, 255, 256}) {
-      Check(std::string(Kind(doubleByte)) + " host folder of " + std::to_string(bytes),
-            [&](const std::string& real) {
-              return Layout{real + "\\p",
-                            real + "\\d\\Zantrel",
-                            {PathOfBytes(real + "\\h", bytes, doubleByte), real + "\\s"}};
-            });
-    }
-  }
+TEST_F(PathLimits, HostFolders) {
+  CheckAll(Varies::HostFolder);
 }
 
 }  // namespace

@@ -43,6 +43,8 @@ class ProbeDialog : public framework::CModalDialog {
   std::string text = "C:\\Quorel";
   framework::CWindow bound;
   std::function<void()> onInstall;
+  // Runs while colouring; a brush, or nullptr for the default.
+  std::function<HBRUSH(HDC dc)> onColor;
   HWND ownerSeen = nullptr;
 
  protected:
@@ -51,6 +53,9 @@ class ProbeDialog : public framework::CModalDialog {
     ownerSeen = framework::MessageOwner();
     if (onInstall) onInstall();
     return true;
+  }
+  HBRUSH OnCtlColor(HDC dc, HWND control, UINT message) override {
+    return onColor ? onColor(dc) : CModalDialog::OnCtlColor(dc, control, message);
   }
   void DoDataExchange(framework::CDataExchange& dx) override {
     framework::DDX_Control(dx, IDC_PROGRESS, bound);
@@ -137,6 +142,31 @@ TEST(DialogBase, EscapedErrorIsReportedAndTheDialogStaysOpen) {
   EXPECT_FALSE(records[0].ownerEnabled);
   EXPECT_EQ(records[1].text, framework::kInternalError);
   EXPECT_EQ(records[1].caption, "framework_tests");
+}
+
+// An error escaping the colouring is reported too, and the message then reads as not handled: the
+// dialog manager's own brush comes back, never TRUE taken for a brush handle.
+TEST(DialogBase, EscapedErrorWhileColouringLeavesTheDefaultBrush) {
+  ProbeDialog dialog;
+  HDC probeDc = CreateCompatibleDC(nullptr);
+  dialog.onColor = [&](HDC dc) -> HBRUSH {
+    if (dc == probeDc) throw framework::HResultError(E_INVALIDARG);
+    return nullptr;
+  };
+  BoxAnswerer boxes;
+  LRESULT brush = 0;
+  RunWithDriver([&] { return dialog.DoModal(); },
+                [&](HWND window) {
+                  brush = SendMessageA(window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(probeDc),
+                                       reinterpret_cast<LPARAM>(GetDlgItem(window, IDC_PATH)));
+                  EXPECT_TRUE(IsWindowVisible(window));
+                });
+  DeleteDC(probeDc);
+  EXPECT_NE(brush, TRUE);
+  EXPECT_EQ(GetObjectType(reinterpret_cast<HGDIOBJ>(brush)), static_cast<DWORD>(OBJ_BRUSH));
+  const auto records = boxes.Records();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].text, framework::SystemMessage(E_INVALIDARG));
 }
 
 // Neither the report (its texts are allocated) nor the registration of the running dialog may

@@ -11,19 +11,34 @@ TEST(TextHelpers, DoubleByteTrailIsNeverABackslash) {
   ASSERT_EQ(kTrail5C, "\x9C\x5C");
   const std::string folder = "C:\\安装" + kTrail5C;
   EXPECT_EQ(mbcs::FindLast(folder, '\\'), 2u);
-  EXPECT_FALSE(mbcs::EndsWithBackslash(folder));
-  std::string kept = folder;
-  EXPECT_FALSE(mbcs::RemoveTrailingBackslash(kept));
-  EXPECT_EQ(kept, folder);
   EXPECT_FALSE(mbcs::Contains(kTrail5C + "x", "\\x"));
   EXPECT_EQ(mbcs::FindLast(kTrail5C, '\\'), std::string::npos);
+}
 
-  std::string real = folder + "\\";
-  EXPECT_TRUE(mbcs::RemoveTrailingBackslash(real));
-  EXPECT_EQ(real, folder);
-  std::string twice = "D:\\Tools\\\\";
-  EXPECT_TRUE(mbcs::RemoveTrailingBackslash(twice));
-  EXPECT_EQ(twice, "D:\\Tools\\");
+// One trailing separator goes, "\\" or "/", by character: a trail byte 0x5C stays.
+TEST(TextHelpers, OneTrailingSeparatorIsRemoved) {
+  const struct {
+    std::string typed;
+    bool removed;
+    std::string kept;
+  } cases[] = {
+      {"C:\\安装" + kTrail5C, false, "C:\\安装" + kTrail5C},
+      {"C:\\安装" + kTrail5C + "\\", true, "C:\\安装" + kTrail5C},
+      {"C:\\安装" + kTrail5C + "/", true, "C:\\安装" + kTrail5C},
+      {"C:/Quorel/", true, "C:/Quorel"},
+      {"D:\\Tools\\\\", true, "D:\\Tools\\"},
+      {"D:\\Tools//", true, "D:\\Tools/"},
+      {"D:\\Tools/\\", true, "D:\\Tools/"},
+      {"D:\\", true, "D:"},
+      {"", false, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.typed);
+    std::string text = c.typed;
+    EXPECT_EQ(mbcs::EndsWithSeparator(c.typed), c.removed);
+    EXPECT_EQ(mbcs::RemoveTrailingSeparator(text), c.removed);
+    EXPECT_EQ(text, c.kept);
+  }
 }
 
 TEST(TextHelpers, CaseFoldingWorksByCharacter) {

@@ -1,0 +1,23 @@
+// The product's InstallerPath(): this program links it, not the tests' substitute.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "deploy/PackageSource.h"
+#include "tests/support/Files.h"
+
+namespace {
+
+TEST(InstallerPath, PackageResolvesBesideTheRunningProgram) {
+  char self[MAX_PATH + 1] = {};
+  ASSERT_GT(GetModuleFileNameA(nullptr, self, MAX_PATH), 0u);
+  EXPECT_EQ(InstallerPath(), self);
+  const std::string folder(self, std::string(self).rfind('\\'));
+  testfs::MakeDir(folder + "\\Data");
+  std::string package;
+  const bool found = FindPackageFolder(package);
+  testfs::RemoveTree(folder + "\\Data");
+  EXPECT_TRUE(found);
+  EXPECT_EQ(package, folder + "\\Data");
+}
+
+}  // namespace
