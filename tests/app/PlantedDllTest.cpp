@@ -95,20 +95,24 @@ void RunProbe(const std::string& arguments, std::vector<std::string>& loaded) {
   loaded = Loaded(folder.Path());
 }
 
-// The control: a program without the restriction does load what is planted beside it, so a
-// marker can appear and the installer's test can fail.
-TEST(PlantedDlls, AreLoadedByAProgramWithoutTheRestriction) {
-  std::vector<std::string> loaded;
-  ASSERT_NO_FATAL_FAILURE(RunProbe("load uxtheme.dll dwmapi.dll comctl32.dll", loaded));
-  EXPECT_EQ(loaded, (std::vector<std::string>{"comctl32.dll.loaded", "dwmapi.dll.loaded",
-                                              "uxtheme.dll.loaded"}));
-}
-
-// The installer's own restriction, called first, keeps the same loads in System32.
-TEST(PlantedDlls, AreNotLoadedAfterTheRestriction) {
-  std::vector<std::string> loaded{"not run"};
-  ASSERT_NO_FATAL_FAILURE(RunProbe("restrict load uxtheme.dll dwmapi.dll comctl32.dll", loaded));
-  EXPECT_TRUE(loaded.empty());
+// A program without the restriction loads what is planted beside it (so a marker can appear and
+// the installer's test can fail); the installer's own restriction, called first, keeps the same
+// loads in System32.
+TEST(PlantedDlls, AreLoadedWithoutTheRestrictionAndNotAfterIt) {
+  const struct {
+    const char* arguments;
+    std::vector<std::string> loaded;
+  } cases[] = {
+      {"load uxtheme.dll dwmapi.dll comctl32.dll",
+       {"comctl32.dll.loaded", "dwmapi.dll.loaded", "uxtheme.dll.loaded"}},
+      {"restrict load uxtheme.dll dwmapi.dll comctl32.dll", {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    std::vector<std::string> loaded{"not run"};
+    ASSERT_NO_FATAL_FAILURE(RunProbe(c.arguments, loaded));
+    EXPECT_EQ(loaded, c.loaded);
+  }
 }
 
 // A browse and a whole installation with every name planted beside SetUp.exe load none of them.

@@ -749,24 +749,16 @@ std::string Describe(const Node& vendor) {
 }
 
 std::string Describe(const Found& found) {
-  std::string out;
+  std::string out = "  valueName " + Escaped(found.valueName) + "\n";
+  const auto list = [&](const std::string& label, const TextList& texts) {
+    for (const std::string& text : texts) out += "  " + label + " " + Escaped(text) + "\n";
+  };
   for (int year = 0; year < kHostYearCount; ++year) {
-    for (std::size_t k = 0; k < found.keyPaths[year].size(); ++k) {
-      out += "  " + std::to_string(kFirstHostYear + year) + " key " +
-             Escaped(found.keyPaths[year][k]) + "\n";
-      if (k < found.locations[year].size())
-        out += "       location " + Escaped(found.locations[year][k]) + "\n";
-    }
-    if (found.locations[year].size() != found.keyPaths[year].size())
-      out += "  " + std::to_string(kFirstHostYear + year) + ": " +
-             std::to_string(found.locations[year].size()) + " locations for " +
-             std::to_string(found.keyPaths[year].size()) + " key paths\n";
+    list(std::to_string(kFirstHostYear + year) + " key", found.keyPaths[year]);
+    list(std::to_string(kFirstHostYear + year) + " location", found.locations[year]);
   }
-  out += "  valueName " + Escaped(found.valueName) + "\n";
-  for (std::size_t k = 0; k < found.foundKeyPaths.size(); ++k)
-    out += "  work list key " + Escaped(found.foundKeyPaths[k]) + "\n";
-  for (std::size_t k = 0; k < found.foundValues.size(); ++k)
-    out += "  work list value " + Escaped(found.foundValues[k]) + "\n";
+  list("work list key", found.foundKeyPaths);
+  list("work list value", found.foundValues);
   return out;
 }
 
