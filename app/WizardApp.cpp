@@ -1,5 +1,6 @@
 #include "app/WizardApp.h"
 
+#include "deploy/FolderSecurity.h"
 #include "host/HostRegistry.h"
 #include "res/resource.h"
 #include "ui/Dlg_Setup.h"
@@ -19,6 +20,7 @@ const framework::CApplication::Command* CWizardApp::Commands(std::size_t& count)
 }
 
 bool CWizardApp::InitInstance() {
+  TrustOnlyAdministratorRedirections();
   // Discovery runs before any window: the dialog's initialisation reads the per-year counts.
   theHostRegistry.DiscoverHosts();
   {
