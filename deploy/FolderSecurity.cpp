@@ -12,8 +12,8 @@
 namespace {
 
 // What lets someone change a folder's entries or take it over.
-constexpr ACCESS_MASK kFolderChanges = FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | DELETE |
-                                       FILE_DELETE_CHILD | WRITE_DAC | WRITE_OWNER;
+constexpr ACCESS_MASK kFolderChanges =
+    FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | DELETE | FILE_DELETE_CHILD | WRITE_DAC | WRITE_OWNER;
 // Users may add folders to a volume's root; they must not remove or take over what is there.
 constexpr ACCESS_MASK kRootChanges = FILE_DELETE_CHILD | WRITE_DAC | WRITE_OWNER;
 constexpr BYTE kInheritFlags =
@@ -37,17 +37,18 @@ bool IsAllow(BYTE type) {
          type == ACCESS_ALLOWED_CALLBACK_OBJECT_ACE_TYPE;
 }
 
+// A deny with a condition may not apply: only plain denies keep rights from anyone.
 bool IsDeny(BYTE type) {
-  return type == ACCESS_DENIED_ACE_TYPE || type == ACCESS_DENIED_OBJECT_ACE_TYPE ||
-         type == ACCESS_DENIED_CALLBACK_ACE_TYPE || type == ACCESS_DENIED_CALLBACK_OBJECT_ACE_TYPE;
+  return type == ACCESS_DENIED_ACE_TYPE;
 }
 
-// Every entry type keeps its mask right after the header; the SID's place differs. Null for a
-// type whose SID is not read here (it then counts as someone else's).
+// Every entry type keeps its mask right after the header.
 ACCESS_MASK& MaskOf(ACE_HEADER* ace) {
   return reinterpret_cast<ACCESS_ALLOWED_ACE*>(ace)->Mask;
 }
 
+// The account of an entry of the plain layout; null for the others (object and compound entries,
+// which files do not use), which then count as someone else's.
 PSID SidOf(ACE_HEADER* ace) {
   switch (ace->AceType) {
     case ACCESS_ALLOWED_ACE_TYPE:
@@ -55,16 +56,6 @@ PSID SidOf(ACE_HEADER* ace) {
     case ACCESS_ALLOWED_CALLBACK_ACE_TYPE:
     case ACCESS_DENIED_CALLBACK_ACE_TYPE:
       return &reinterpret_cast<ACCESS_ALLOWED_ACE*>(ace)->SidStart;
-    case ACCESS_ALLOWED_OBJECT_ACE_TYPE:
-    case ACCESS_DENIED_OBJECT_ACE_TYPE:
-    case ACCESS_ALLOWED_CALLBACK_OBJECT_ACE_TYPE:
-    case ACCESS_DENIED_CALLBACK_OBJECT_ACE_TYPE: {
-      auto* object = reinterpret_cast<ACCESS_ALLOWED_OBJECT_ACE*>(ace);
-      BYTE* sid = reinterpret_cast<BYTE*>(&object->ObjectType);
-      if (object->Flags & ACE_OBJECT_TYPE_PRESENT) sid += sizeof(GUID);
-      if (object->Flags & ACE_INHERITED_OBJECT_TYPE_PRESENT) sid += sizeof(GUID);
-      return sid;
-    }
     default:
       return nullptr;
   }
@@ -80,8 +71,9 @@ struct {
 
 bool IsTrusted(PSID sid, PSID installingUser) {
   if (!sid || !IsValidSid(sid)) return false;
-  return IsWellKnownSid(sid, WinLocalSystemSid) || IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
-         EqualSid(sid, &theTrustedInstaller) || (installingUser && EqualSid(sid, installingUser));
+  return IsWellKnownSid(sid, WinLocalSystemSid) ||
+         IsWellKnownSid(sid, WinBuiltinAdministratorsSid) || EqualSid(sid, &theTrustedInstaller) ||
+         (installingUser && EqualSid(sid, installingUser));
 }
 
 std::vector<ACE_HEADER*> Entries(PACL acl) {
@@ -118,8 +110,7 @@ bool ForeignChanges(PACL acl, PSID installingUser, bool volumeRoot) {
     for (std::size_t j = 0; j < i; ++j) {
       ACE_HEADER* deny = entries[j];
       PSID deniedSid = SidOf(deny);
-      if (!IsDeny(deny->AceType) || !AppliesToFolder(deny) || !deniedSid || !IsValidSid(deniedSid))
-        continue;
+      if (!IsDeny(deny->AceType) || !AppliesToFolder(deny) || !IsValidSid(deniedSid)) continue;
       if (IsWellKnownSid(deniedSid, WinWorldSid) || (sid && EqualSid(deniedSid, sid)))
         denied |= FolderRights(MaskOf(deny));
     }
@@ -285,18 +276,14 @@ class FolderWalk {
 // Length of the root of a full path: "X:\", "\\?\X:\", "\\server\share\" or
 // "\\?\UNC\server\share\"; 0 for any other form.
 std::size_t RootLength(const std::string& path) {
-  std::size_t start = 0;
+  std::size_t start = 2;
   if (path.rfind("\\\\?\\", 0) == 0 || path.rfind("\\\\.\\", 0) == 0) {
-    start = 4;
-    if (path.compare(4, 4, "UNC\\") != 0) {
+    if (path.compare(4, 4, "UNC\\") != 0)
       return path.size() >= 7 && path[5] == ':' && path[6] == '\\' ? 7 : 0;
-    }
     start = 8;
   } else if (path.size() >= 3 && path[1] == ':' && path[2] == '\\') {
     return 3;
-  } else if (path.rfind("\\\\", 0) == 0) {
-    start = 2;
-  } else {
+  } else if (path.rfind("\\\\", 0) != 0) {
     return 0;
   }
   // Server and share: two names, each ended by a separator.
@@ -368,7 +355,8 @@ std::vector<BYTE> WithoutForeignChanges(PSECURITY_DESCRIPTOR descriptor, PSID in
   };
   for (ACE_HEADER* ace : entries) {
     // In a protected list every entry is the folder's own.
-    std::vector<BYTE> copy(reinterpret_cast<BYTE*>(ace), reinterpret_cast<BYTE*>(ace) + ace->AceSize);
+    std::vector<BYTE> copy(reinterpret_cast<BYTE*>(ace),
+                           reinterpret_cast<BYTE*>(ace) + ace->AceSize);
     auto* header = reinterpret_cast<ACE_HEADER*>(copy.data());
     header->AceFlags &= ~INHERITED_ACE;
     const ACCESS_MASK rights = FolderRights(MaskOf(ace));

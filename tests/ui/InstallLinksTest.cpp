@@ -5,6 +5,7 @@
 // folder opened to everyone shows as one here, and a closed one as closed.
 #include <windows.h>
 #include <aclapi.h>
+#include <sddl.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -34,24 +35,18 @@ std::wstring Utf8ToWide(const std::string& text) {
   return wide;
 }
 
-std::string WideToUtf8(const std::wstring& wide) {
-  const int length = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string text(length > 0 ? length - 1 : 0, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, text.data(), length, nullptr, nullptr);
-  return text;
-}
-
 // The Unix path of a path in the prefix whose parent exists (Wine's own export, looked up).
 std::wstring UnixPath(const std::string& path) {
   using UnixNameFn = char*(CDECL*)(const WCHAR*);
   auto unixName = reinterpret_cast<UnixNameFn>(reinterpret_cast<void*>(
       GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-  const std::size_t slash = path.rfind('\\');
-  char* parent = unixName ? unixName(testfs::Wide(path.substr(0, slash)).c_str()) : nullptr;
+  const std::wstring wide = testfs::Wide(path);
+  const std::size_t slash = wide.rfind(L'\\');
+  char* parent = unixName ? unixName(wide.substr(0, slash).c_str()) : nullptr;
   if (!parent) return std::wstring();
-  const std::string full = std::string(parent) + "/" + WideToUtf8(testfs::Wide(path.substr(slash + 1)));
+  const std::wstring full = Utf8ToWide(parent) + L"/" + wide.substr(slash + 1);
   HeapFree(GetProcessHeap(), 0, parent);
-  return Utf8ToWide(full);
+  return full;
 }
 
 // Starts a Unix program (Wine runs one given by its Unix path). Wine gives no handle to wait on:
@@ -103,8 +98,7 @@ ACCESS_MASK EveryonesRights(const std::string& folder) {
     GetAce(acl, i, &raw);
     auto* ace = static_cast<ACCESS_ALLOWED_ACE*>(raw);
     if (ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE &&
-        !(ace->Header.AceFlags & INHERIT_ONLY_ACE) &&
-        IsWellKnownSid(&ace->SidStart, WinWorldSid))
+        !(ace->Header.AceFlags & INHERIT_ONLY_ACE) && IsWellKnownSid(&ace->SidStart, WinWorldSid))
       rights |= ace->Mask;
   }
   LocalFree(descriptor);
@@ -113,21 +107,17 @@ ACCESS_MASK EveryonesRights(const std::string& folder) {
 
 // Opens a folder to everyone, as a list inherited from an open drive root would.
 bool OpenToEveryone(const std::string& folder) {
-  EXPLICIT_ACCESS_A everyone{};
-  BuildExplicitAccessWithNameA(&everyone, const_cast<char*>("EVERYONE"), GENERIC_ALL, SET_ACCESS,
-                               SUB_CONTAINERS_AND_OBJECTS_INHERIT);
-  PACL acl = nullptr;
-  if (SetEntriesInAclA(1, &everyone, nullptr, &acl) != ERROR_SUCCESS) return false;
-  const bool set = SetNamedSecurityInfoA(const_cast<char*>(folder.c_str()), SE_FILE_OBJECT,
-                                         DACL_SECURITY_INFORMATION, nullptr, nullptr, acl,
-                                         nullptr) == ERROR_SUCCESS;
-  LocalFree(acl);
+  PSECURITY_DESCRIPTOR open = nullptr;
+  const bool set = ConvertStringSecurityDescriptorToSecurityDescriptorA(
+                       "D:(A;OICI;FA;;;WD)", SDDL_REVISION_1, &open, nullptr) &&
+                   SetFileSecurityA(folder.c_str(), DACL_SECURITY_INFORMATION, open);
+  LocalFree(open);
   return set;
 }
 
 // Adding files or folders, deleting, changing the list or the owner.
-constexpr ACCESS_MASK kChanges = FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | DELETE |
-                                 FILE_DELETE_CHILD | WRITE_DAC | WRITE_OWNER;
+constexpr ACCESS_MASK kChanges =
+    FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | DELETE | FILE_DELETE_CHILD | WRITE_DAC | WRITE_OWNER;
 
 // A package beside the installer and one installed host release (2022) with a Fonts folder.
 class InstallLinks : public ::testing::Test {
@@ -147,18 +137,18 @@ class InstallLinks : public ::testing::Test {
   INT_PTR Press(const std::string& path, testui::BoxAnswerer& boxes, bool staysOpen) {
     Dlg_Setup dialog;
     dialog.destinationPath = path;
-    return testui::RunWithDriver([&] { return dialog.DoModal(); },
-                                 [&](HWND window) {
-                                   testui::Click(window, IDC_INSTALL);
-                                   if (!staysOpen) {
-                                     EXPECT_TRUE(testui::WaitUntil(
-                                         [&] { return !IsWindow(window); }, 30000));
-                                     return;
-                                   }
-                                   ASSERT_TRUE(boxes.WaitForAnswered(1, window));
-                                   EXPECT_TRUE(IsWindowVisible(window));
-                                   EXPECT_EQ(testui::ItemText(window, IDC_PATH), path);
-                                 });
+    return testui::RunWithDriver(
+        [&] { return dialog.DoModal(); },
+        [&](HWND window) {
+          testui::Click(window, IDC_INSTALL);
+          if (!staysOpen) {
+            EXPECT_TRUE(testui::WaitUntil([&] { return !IsWindow(window); }, 30000));
+            return;
+          }
+          ASSERT_TRUE(boxes.WaitForAnswered(1, window));
+          EXPECT_TRUE(IsWindowVisible(window));
+          EXPECT_EQ(testui::ItemText(window, IDC_PATH), path);
+        });
   }
 
   testreg::CleanHostKeys clean;
