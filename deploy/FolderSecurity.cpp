@@ -142,19 +142,20 @@ PSECURITY_DESCRIPTOR OwnDescriptor() {
   return descriptor;
 }
 
-// A folder handle that never goes through a link, with `access` besides reading its attributes.
-class FolderHandle {
+// A handle to a folder or file itself, never to what a link points at, with `access` besides
+// reading its attributes.
+class EntryHandle {
  public:
-  FolderHandle(const std::string& path, DWORD access)
+  EntryHandle(const std::string& path, DWORD access)
       : handle(CreateFileA(path.c_str(), access | FILE_READ_ATTRIBUTES,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
                            nullptr)) {}
-  ~FolderHandle() {
+  ~EntryHandle() {
     if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
   }
-  FolderHandle(const FolderHandle&) = delete;
-  FolderHandle& operator=(const FolderHandle&) = delete;
+  EntryHandle(const EntryHandle&) = delete;
+  EntryHandle& operator=(const EntryHandle&) = delete;
 
   bool Open() const { return handle != INVALID_HANDLE_VALUE; }
   // What the handle opened: the attributes of the entry itself, not of a link's target.
@@ -209,7 +210,7 @@ class FolderWalk {
     if (attributes == INVALID_FILE_ATTRIBUTES) return Finding::Missing;
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return Finding::Refused;
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return Finding::NotAFolder;
-    const FolderHandle folder(level.path, READ_CONTROL);
+    const EntryHandle folder(level.path, READ_CONTROL);
     if (!folder.Open() || folder.IsReparsePoint()) return Finding::Refused;
     if (!lists) return Finding::Trusted;
     Descriptor descriptor;
@@ -227,7 +228,7 @@ class FolderWalk {
   // Closes a too-open folder through a handle to it (never to a link's target) and checks it.
   bool Close(const Level& level) const {
     {
-      const FolderHandle folder(level.path, READ_CONTROL | WRITE_DAC);
+      const EntryHandle folder(level.path, READ_CONTROL | WRITE_DAC);
       if (!folder.Open() || folder.IsReparsePoint()) return false;
       Descriptor descriptor;
       if (!descriptor.Read(folder.Get())) return false;
@@ -390,8 +391,15 @@ bool IsReparsePoint(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return false;
   if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return true;
-  const FolderHandle entry(path, 0);
+  const EntryHandle entry(path, 0);
   return entry.Open() && entry.IsReparsePoint();
+}
+
+bool IsLinkedFile(const std::string& path) {
+  if (IsReparsePoint(path)) return true;
+  const EntryHandle entry(path, 0);
+  BY_HANDLE_FILE_INFORMATION info{};
+  return entry.Open() && GetFileInformationByHandle(entry.Get(), &info) && info.nNumberOfLinks > 1;
 }
 
 bool SecureInstallFolders(const std::string& productFolder, std::string& refused) {

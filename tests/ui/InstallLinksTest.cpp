@@ -62,14 +62,17 @@ void RunUnix(std::wstring commandLine) {
   if (info.hProcess) CloseHandle(info.hProcess);
 }
 
-// A Unix symbolic link at `link` to the folder `target`, removed (the link, not what it points to)
-// when the object goes.
+// A Unix symbolic link at `link` to the folder `target` (or a hard link to the file `target`),
+// removed (the link, not what it points to) when the object goes.
 class UnixLink {
  public:
-  UnixLink(const std::string& link, const std::string& target) : link(link) {
-    RunUnix(L"/bin/ln -s " + UnixPath(target) + L" " + UnixPath(link));
+  UnixLink(const std::string& link, const std::string& target, bool hard = false) : link(link) {
+    RunUnix(L"/bin/ln " + std::wstring(hard ? L"" : L"-s ") + UnixPath(target) + L" " +
+            UnixPath(link));
     made = testui::WaitUntil([&] {
-      return testfs::Attributes(link) == (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
+      return hard ? testfs::Exists(link)
+                  : testfs::Attributes(link) ==
+                        (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
     });
   }
   ~UnixLink() {
@@ -228,6 +231,21 @@ TEST_F(InstallLinks, FontsFolderThatIsALinkGetsNoFonts) {
   ASSERT_EQ(boxes.Records().size(), 1u);
   EXPECT_EQ(boxes.Records()[0].text, kSuccessText);
   EXPECT_TRUE(testfs::List(root / "elsewhere").empty());
+  EXPECT_EQ(testfs::ReadFile(root / "dest\\Zantrel\\Quorel2021.ZRX"), "Quorel2021.ZRX");
+}
+
+// A hard link planted where a package file goes: the copy replaces the name, not the linked file.
+TEST_F(InstallLinks, PlantedHardLinkIsReplacedNotWrittenThrough) {
+  testfs::TempDir root("hard");
+  testfs::MakeFolders(root / "dest\\Zantrel");
+  testfs::MakeDir(root / "elsewhere");
+  testfs::WriteFile(root / "elsewhere\\system.dll", "system");
+  const UnixLink link(root / "dest\\Zantrel\\Quorel2021.ZRX", root / "elsewhere\\system.dll", true);
+  ASSERT_TRUE(link.Made());
+
+  testui::BoxAnswerer boxes;
+  EXPECT_EQ(Press(root / "dest", boxes, false), IDOK);
+  EXPECT_EQ(testfs::ReadFile(root / "elsewhere\\system.dll"), "system");
   EXPECT_EQ(testfs::ReadFile(root / "dest\\Zantrel\\Quorel2021.ZRX"), "Quorel2021.ZRX");
 }
 
