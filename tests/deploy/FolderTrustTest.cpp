@@ -40,32 +40,26 @@ struct Sid : Local {
   explicit Sid(const char* text) { ConvertStringSidToSidA(text, &value); }
 };
 
-// The entries of a list, one "type flags mask sid" line each, so that two lists compare whatever
-// way their rights were spelled.
-std::string Entries(PACL acl) {
-  std::string text;
-  for (DWORD i = 0; acl && i < acl->AceCount; ++i) {
-    void* raw = nullptr;
-    if (!GetAce(acl, i, &raw)) return "unreadable";
-    auto* ace = static_cast<ACCESS_ALLOWED_ACE*>(raw);
-    char* sid = nullptr;
-    ConvertSidToStringSidA(&ace->SidStart, &sid);
-    char line[160];
-    std::snprintf(line, sizeof(line), "%s flags=%02x mask=%08lx %s\n",
-                  ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE ? "allow" : "deny",
-                  ace->Header.AceFlags, ace->Mask, sid ? sid : "?");
-    LocalFree(sid);
-    text += line;
-  }
-  return text;
+// A list in SDDL as the system spells it, so that two lists compare however they were written.
+std::string Spelled(PACL acl) {
+  SECURITY_DESCRIPTOR sd;
+  InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
+  SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
+  char* text = nullptr;
+  if (!ConvertSecurityDescriptorToStringSecurityDescriptorA(
+          &sd, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr))
+    return "unreadable";
+  const std::string spelled = text;
+  LocalFree(text);
+  return spelled;
 }
 
-std::string EntriesOf(const std::string& sddl) {
+std::string SpelledOf(const std::string& sddl) {
   const Sd sd(sddl);
   BOOL present = FALSE, defaulted = FALSE;
   PACL acl = nullptr;
   GetSecurityDescriptorDacl(sd.Get(), &present, &acl, &defaulted);
-  return Entries(acl);
+  return Spelled(acl);
 }
 
 struct TrustCase {
@@ -168,7 +162,7 @@ TEST(FolderTrust, TakingAwayTheOthersRightsKeepsWhatContentsInherit) {
     ASSERT_FALSE(list.empty());
     auto* acl = reinterpret_cast<PACL>(list.data());
     ASSERT_TRUE(IsValidAcl(acl));
-    EXPECT_EQ(Entries(acl), EntriesOf(c.expected));
+    EXPECT_EQ(Spelled(acl), SpelledOf(c.expected));
   }
 }
 
