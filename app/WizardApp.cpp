@@ -1,6 +1,5 @@
 #include "app/WizardApp.h"
 
-#include "deploy/FolderSecurity.h"
 #include "host/HostRegistry.h"
 #include "res/resource.h"
 #include "ui/Dlg_Setup.h"
@@ -20,7 +19,6 @@ const framework::CApplication::Command* CWizardApp::Commands(std::size_t& count)
 }
 
 bool CWizardApp::InitInstance() {
-  TrustOnlyAdministratorRedirections();
   // Discovery runs before any window: the dialog's initialisation reads the per-year counts.
   theHostRegistry.DiscoverHosts();
   {

@@ -440,15 +440,3 @@ bool SecureInstallFolders(const std::string& productFolder, std::string& refused
   }
   return true;
 }
-
-void TrustOnlyAdministratorRedirections() {
-  // PROCESS_MITIGATION_REDIRECTION_TRUST_POLICY, newer than the headers: EnforceRedirectionTrust.
-  constexpr int kRedirectionTrustPolicy = 16;
-  DWORD flags = 1;
-  using SetPolicyFn = BOOL(WINAPI*)(int, PVOID, SIZE_T);
-  HMODULE kernel = GetModuleHandleA("kernel32.dll");
-  auto set = kernel ? reinterpret_cast<SetPolicyFn>(reinterpret_cast<void*>(
-                          GetProcAddress(kernel, "SetProcessMitigationPolicy")))
-                    : nullptr;
-  if (set) set(kRedirectionTrustPolicy, &flags, sizeof(flags));
-}

@@ -58,7 +58,3 @@ bool IsLinkedFile(const std::string& path);
 // to name in `refused`, when the installation must not go there. Folders above the destination
 // are never made; a volume without access lists, or a network share, is checked for links only.
 bool SecureInstallFolders(const std::string& productFolder, std::string& refused);
-
-// At start-up, where the system has it: this process follows no junction or link that a
-// non-administrator made.
-void TrustOnlyAdministratorRedirections();
