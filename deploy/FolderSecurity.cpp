@@ -324,6 +324,20 @@ std::string FullPath(const std::string& path) {
   return full;
 }
 
+// -1 for a reparse point (by its attributes, then by what a handle to it opens), else the number
+// of names of the file; 1 for a missing entry or one that cannot be opened. One open per entry:
+// every package file is asked before it is replaced.
+int LinkNames(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return 1;
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return -1;
+  const EntryHandle entry(path, 0);
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!entry.Open() || !GetFileInformationByHandle(entry.Get(), &info)) return 1;
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return -1;
+  return static_cast<int>(info.nNumberOfLinks);
+}
+
 }  // namespace
 
 FolderTrust JudgeFolder(PSECURITY_DESCRIPTOR descriptor, PSID installingUser, bool volumeRoot) {
@@ -388,18 +402,12 @@ BOOL CreateOwnFolder(const std::string& path) {
 }
 
 bool IsReparsePoint(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
-  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return true;
-  const EntryHandle entry(path, 0);
-  return entry.Open() && entry.IsReparsePoint();
+  return LinkNames(path) < 0;
 }
 
 bool IsLinkedFile(const std::string& path) {
-  if (IsReparsePoint(path)) return true;
-  const EntryHandle entry(path, 0);
-  BY_HANDLE_FILE_INFORMATION info{};
-  return entry.Open() && GetFileInformationByHandle(entry.Get(), &info) && info.nNumberOfLinks > 1;
+  const int names = LinkNames(path);
+  return names < 0 || names > 1;
 }
 
 bool SecureInstallFolders(const std::string& productFolder, std::string& refused) {
