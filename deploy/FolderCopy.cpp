@@ -1,6 +1,7 @@
 #include "deploy/FolderCopy.h"
 
 #include "deploy/DeployTexts.h"
+#include "deploy/FolderSecurity.h"
 #include "deploy/PackageSource.h"
 #include "framework/Text.h"
 #include "framework/Window.h"
@@ -128,7 +129,7 @@ bool CopyFolder(const CopyJob& job, const CopyRules& rules) {
   // reports failures reports every file; a silent one lists nothing and so makes the one step of
   // an empty listing.
   const bool destinationFits = FitsPathBuffer(destination);
-  if (destinationFits) CreateDirectoryA(destination.c_str(), nullptr);
+  if (destinationFits) CreateOwnFolder(destination);
 
   ProgressSteps steps(job.progress);
   return WalkListing(

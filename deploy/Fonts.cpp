@@ -1,5 +1,6 @@
 #include "deploy/Fonts.h"
 
+#include "deploy/FolderSecurity.h"
 #include "deploy/PackageSource.h"
 
 void InstallFonts(const HostRegistry& hosts, const YearFlags& flags) {
@@ -12,9 +13,9 @@ void InstallFonts(const HostRegistry& hosts, const YearFlags& flags) {
 void InstallFontsAt(std::string hostFolder) {
   std::string packageFolder;
   if (!FindPackageFolder(packageFolder)) return;
-  // The Fonts folder is not created: a host without one gets no fonts.
+  // The Fonts folder is not created: a host without one gets no fonts, nor does one that is a link.
   const std::string fonts = hostFolder + "\\Fonts";
-  if (!FitsPathBuffer(fonts)) return;
+  if (!FitsPathBuffer(fonts) || IsReparsePoint(fonts)) return;
   for (const char* name : {"\\Quorel_EN.shx", "\\Quorel_HZ.shx"}) {
     const std::string from = packageFolder + name;
     const std::string to = fonts + name;

@@ -1,6 +1,7 @@
 #include "deploy/PackageSource.h"
 
 #include "deploy/DeployTexts.h"
+#include "deploy/FolderSecurity.h"
 #include "framework/Text.h"
 #include "framework/Window.h"
 
@@ -63,6 +64,12 @@ void ClearReadOnly(const std::string& path) {
 }
 
 void MakeReplaceable(const std::string& path) {
+  // A link planted where a file of ours goes loses its name: neither the data nor the bits of
+  // what it stands for are touched, and the copy makes a file of its own.
+  if (IsLinkedFile(path)) {
+    DeleteFileA(path.c_str());
+    return;
+  }
   ClearAttributes(path, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
 }
 

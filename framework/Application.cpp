@@ -51,6 +51,18 @@ void RestrictDllSearch() {
   if (!setDefault || !setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) SetDllDirectoryA("");
 }
 
+void TrustOnlyAdministratorRedirections() {
+  // PROCESS_MITIGATION_REDIRECTION_TRUST_POLICY, newer than the headers: EnforceRedirectionTrust.
+  constexpr int kRedirectionTrustPolicy = 16;
+  DWORD flags = 1;
+  using SetPolicyFn = BOOL(WINAPI*)(int, PVOID, SIZE_T);
+  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  auto set = kernel ? reinterpret_cast<SetPolicyFn>(reinterpret_cast<void*>(
+                          GetProcAddress(kernel, "SetProcessMitigationPolicy")))
+                    : nullptr;
+  if (set) set(kRedirectionTrustPolicy, &flags, sizeof(flags));
+}
+
 bool LoadCommonControls() {
   static bool loaded = false;
   if (loaded) return true;
@@ -81,6 +93,7 @@ std::string ExecutableName() {
 
 int RunApplication() {
   RestrictDllSearch();
+  TrustOnlyAdministratorRedirections();
   LoadCommonControls();
   CApplication* app = CApplication::Current();
   if (!app || !app->InitInstance()) return 0;

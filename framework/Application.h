@@ -42,6 +42,9 @@ int RunApplication();
 // Restricts DLL loading to System32 (an elevated installer run from Downloads must not load DLLs
 // planted beside it).
 void RestrictDllSearch();
+// Where the system has it (Windows 10 22H2 and later): the process follows no junction or link
+// that a non-administrator made.
+void TrustOnlyAdministratorRedirections();
 // Loads the common controls from System32 and registers the progress bar class.
 bool LoadCommonControls();
 

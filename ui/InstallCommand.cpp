@@ -1,4 +1,5 @@
 #include "deploy/DeployTexts.h"
+#include "deploy/FolderSecurity.h"
 #include "deploy/InstallationRun.h"
 #include "framework/ErrorReport.h"
 #include "framework/Text.h"
@@ -39,8 +40,14 @@ void Dlg_Setup::OnInstall() {
   }
   if (!fits) throw framework::HResultError(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
 
-  CreateDirectoryA(chosen.c_str(), nullptr);
-  CreateDirectoryA(product.c_str(), nullptr);
+  // The host loads what is installed for every user: no link on the way and no folder another
+  // user can change. This also makes the destination and product folders, closed to other users.
+  std::string refused;
+  if (!SecureInstallFolders(product, refused)) {
+    MessageBoxA(Handle(), framework::FormatText(kUnsafeFolderFormat, refused.c_str()).c_str(),
+                kSetupCaption, MB_OK | MB_ICONSTOP);
+    return;
+  }
   destinationPath = product;
 
   if (!RunInstallation(*this, theHostRegistry)) return;
