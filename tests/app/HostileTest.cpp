@@ -171,7 +171,9 @@ TEST_F(Hostile, LockedDestinationFailsEveryRetryUntilIgnoredOrAborted) {
     Names product;
     bool registered;
   } cases[] = {
-      {{IDRETRY, IDRETRY, IDRETRY, IDIGNORE}, IDOK, {"Quorel扩展绘图库", "a.txt", "b.txt", "c.txt"},
+      {{IDRETRY, IDRETRY, IDRETRY, IDIGNORE},
+       IDOK,
+       {"Quorel扩展绘图库", "a.txt", "b.txt", "c.txt"},
        true},
       {{IDRETRY, IDRETRY, IDABORT}, IDCANCEL, {"a.txt", "b.txt"}, false},
   };

@@ -121,17 +121,19 @@ TEST(PlantedDlls, AreNeverLoadedByTheInstaller) {
   Plant(setup.folder.Path());
   NativeFirst overrides("SetUp.exe");
   testproc::InstallerRun run;
-  ASSERT_NO_FATAL_FAILURE(
-      testproc::RunInstaller(setup.exe, [&](HWND dialog, testui::BoxAnswerer& boxes) {
+  ASSERT_NO_FATAL_FAILURE(testproc::RunInstaller(
+      setup.exe,
+      [&](HWND dialog, testui::BoxAnswerer& boxes) {
         // The folder browser first: the shell and COM load the most at run time.
         testui::Click(dialog, IDC_BROWSE);
         HWND browser = nullptr;
-        ASSERT_TRUE(WaitUntil([&] { return (browser = testui::FindBrowser(dialog)) != nullptr; },
-                              30000));
+        ASSERT_TRUE(
+            WaitUntil([&] { return (browser = testui::FindBrowser(dialog)) != nullptr; }, 30000));
         PostMessageA(browser, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
         ASSERT_TRUE(WaitUntil([&] { return !IsWindow(browser) && IsWindowEnabled(dialog); }));
         testproc::InstallInto(setup.target.Path())(dialog, boxes);
-      }, run));
+      },
+      run));
   ASSERT_EQ(run.boxes.size(), 1u);
   EXPECT_EQ(run.boxes[0].text, kSuccessText);
   EXPECT_TRUE(testfs::Exists(setup.product + "\\Quorel2021.ZRX"));

@@ -14,7 +14,6 @@
 
 namespace {
 
-
 const char* const kHostKey = apptest::kHost2022Key;
 const char* const kHost2025Key = apptest::kHost2025Key;
 
@@ -30,13 +29,15 @@ using Installer = testproc::Child;
 
 TEST_F(WholeProgram, InstallsEverythingAndEnds) {
   testproc::InstallerRun run;
-  ASSERT_NO_FATAL_FAILURE(
-      testproc::RunInstaller(exe, [&](HWND dialog, testui::BoxAnswerer& boxes) {
+  ASSERT_NO_FATAL_FAILURE(testproc::RunInstaller(
+      exe,
+      [&](HWND dialog, testui::BoxAnswerer& boxes) {
         EXPECT_TRUE(testui::ItemEnabled(dialog, IDC_YEAR_2022));
         EXPECT_TRUE(testui::ItemEnabled(dialog, IDC_YEAR_2025));
         EXPECT_FALSE(testui::ItemEnabled(dialog, IDC_YEAR_2021));
         testproc::InstallInto(target.Path())(dialog, boxes);
-      }, run));
+      },
+      run));
   EXPECT_EQ(run.exitCode, 0u);
   ASSERT_EQ(run.boxes.size(), 1u);
   EXPECT_EQ(run.boxes[0].text, kSuccessText);

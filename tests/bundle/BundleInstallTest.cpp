@@ -43,12 +43,14 @@ TEST(Bundle, UnpackedZipInstallsEndToEnd) {
   EXPECT_EQ(testfs::List(kBundle), (std::vector<std::string>{"Data", "SetUp.exe"}));
 
   testproc::InstallerRun run;
-  ASSERT_NO_FATAL_FAILURE(
-      testproc::RunInstaller(exe, [&](HWND dialog, testui::BoxAnswerer& boxes) {
+  ASSERT_NO_FATAL_FAILURE(testproc::RunInstaller(
+      exe,
+      [&](HWND dialog, testui::BoxAnswerer& boxes) {
         EXPECT_TRUE(testui::ItemEnabled(dialog, IDC_YEAR_2022));
         EXPECT_TRUE(testui::ItemEnabled(dialog, IDC_YEAR_2025));
         testproc::InstallInto(target.Path())(dialog, boxes);
-      }, run));
+      },
+      run));
   ASSERT_EQ(run.boxes.size(), 1u);
   EXPECT_EQ(run.boxes[0].text, kSuccessText);
 
