@@ -16,6 +16,8 @@ have_cmd fvwm || need+=(fvwm)
 have_cmd cmake || need+=(cmake)
 have_cmd make || need+=(make)
 have_cmd python3 || need+=(python3)
+# The exe checks read the PE image with Debian's pefile, so they run Debian's own Python.
+/usr/bin/python3 -c 'import pefile' 2>/dev/null || need+=(python3-pefile)
 have_cmd zip || need+=(zip)
 have_cmd unzip || need+=(unzip)
 # localedef alone (libc-bin) is not enough: the zh_CN definitions come with `locales`.

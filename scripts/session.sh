@@ -12,7 +12,22 @@ here=$(cd "$(dirname "$0")" && pwd)
 cmd=$1
 state=$2
 
-alive() { [ -f "$state/$1.pid" ] && kill -0 "$(cat "$state/$1.pid")" 2>/dev/null; }
+# Started processes are kept as STATE/NAME.pid and STATE/NAME.cmd (their command line): a pid
+# whose process now runs another command was reused, and is never signalled.
+launch() {
+  local name=$1
+  shift
+  setsid "$@" </dev/null >/dev/null 2>&1 &
+  echo $! >"$state/$name.pid"
+  printf '%s\0' "$@" >"$state/$name.cmd"
+}
+alive() {
+  local pid
+  [ -f "$state/$1.pid" ] && [ -f "$state/$1.cmd" ] || return 1
+  pid=$(cat "$state/$1.pid")
+  # Read through a pipe: cmp -s takes a /proc file's size (0) for its length.
+  kill -0 "$pid" 2>/dev/null && cat "/proc/$pid/cmdline" 2>/dev/null | cmp -s - "$state/$1.cmd"
+}
 
 # Polls a command for up to ten seconds.
 wait_for() {
@@ -40,9 +55,9 @@ stop() {
     if alive "$name"; then
       pid=$(cat "$state/$name.pid")
       kill "$pid" 2>/dev/null || true
-      wait_for sh -c "! kill -0 $pid 2>/dev/null" || kill -9 "$pid" 2>/dev/null || true
+      wait_for sh -c "! kill -0 $pid 2>/dev/null" || { alive "$name" && kill -9 "$pid"; } || true
     fi
-    rm -f "$state/$name.pid"
+    rm -f "$state/$name.pid" "$state/$name.cmd"
   done
   rm -f "$state/display"
 }
@@ -51,19 +66,21 @@ stop() {
 start_screen() {
   local fd=$state/displayfd
   : >"$fd"
-  setsid Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fd" </dev/null >/dev/null 2>&1 &
-  echo $! >"$state/xvfb.pid"
+  exec 3>"$fd"
+  launch xvfb Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp
+  exec 3>&-
   wait_for test -s "$fd" || return 1
   export DISPLAY=":$(head -n1 "$fd" | tr -d '[:space:]')"
   rm -f "$fd"
-  setsid fvwm -f "$here/fvwm.conf" </dev/null >/dev/null 2>&1 &
-  echo $! >"$state/wm.pid"
+  launch wm fvwm -f "$here/fvwm.conf"
   wait_for sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"'
 }
 
 start() {
   local prefix=$1 keeper=${2:-} attempt
   mkdir -p "$state"
+  # A run that was interrupted left its session up: its wineserver (and with it the keeper and
+  # every Wine program), window manager and Xvfb go first.
   stop "$prefix"
   # Seen now and then on a busy machine: the new Xvfb gone before the window manager connects.
   for attempt in 1 2 3; do

@@ -37,9 +37,6 @@ class InstallerBeside {
     testreg::SeedHost(kHost2025Key, hosts / "2025\\");
   }
 
-  // Enters the destination and presses Install as the user does.
-  void PressInstall(HWND dialog) const { testui::InstallInto(dialog, target.Path()); }
-
   testreg::CleanHostKeys clean;
   testfs::TempDir folder{"setup"};
   testfs::TempDir hosts{"hosts"};

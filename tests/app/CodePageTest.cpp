@@ -118,7 +118,7 @@ TEST(OtherCodePage, InstallerWithItsManifestWorksInChinese) {
   DWORD process = 0;
   GetWindowThreadProcessId(dialog, &process);
   testui::BoxAnswerer boxes({}, process);
-  beside.PressInstall(dialog);
+  testui::InstallInto(dialog, beside.target.Path());
   ASSERT_TRUE(boxes.WaitForCount(1, 30000));
   EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, 30000));
 

@@ -20,7 +20,6 @@
 
 namespace {
 
-using testui::WaitUntil;
 // Entry (a path, or a registry key or value) -> what is recorded of it.
 using Snapshot = std::map<std::string, std::string>;
 
@@ -66,20 +65,18 @@ class Footprint : public ::testing::Test {
                        FILE_ATTRIBUTE_READONLY);
   }
 
-  // Runs the installer: `script` drives it, with every box answered by its first button unless
-  // told otherwise. Takes the first snapshot unless the test has taken it.
-  void Run(const std::function<void(HWND dialog, testui::BoxAnswerer& boxes)>& script) {
+  // Runs the installer `exe` with 2023 unchosen, driven by `script` (by default: the target typed,
+  // Install pressed, the first box waited for). Takes the first snapshot unless the test has.
+  void Run(testproc::InstallerScript script = {}, const std::string& exe = {}) {
     if (before.empty()) before = TakeSnapshot();
-    testproc::Child installer(setup.exe);
-    ASSERT_TRUE(installer.Started());
-    testui::BoxAnswerer boxes({}, installer.Id());
-    HWND dialog = installer.SetupDialog();
-    ASSERT_NE(dialog, nullptr);
-    // 2023 is installed but not chosen.
-    SendDlgItemMessageA(dialog, IDC_YEAR_2023, BM_SETCHECK, BST_UNCHECKED, 0);
-    script(dialog, boxes);
-    ASSERT_TRUE(installer.Ended());
-    records = boxes.Records();
+    if (!script) script = testproc::InstallInto(setup.target.Path());
+    ASSERT_NO_FATAL_FAILURE(testproc::RunInstaller(
+        exe.empty() ? setup.exe : exe,
+        [&](HWND dialog, testui::BoxAnswerer& boxes) {
+          SendDlgItemMessageA(dialog, IDC_YEAR_2023, BM_SETCHECK, BST_UNCHECKED, 0);
+          script(dialog, boxes);
+        },
+        run));
   }
   std::vector<std::string> Changes() { return Differences(before, TakeSnapshot()); }
 
@@ -99,16 +96,13 @@ class Footprint : public ::testing::Test {
   static constexpr const char* kHost2023Key = "SOFTWARE\\ZWSOFT\\ZWCAD\\2023";
   apptest::InstallerBeside setup;
   Snapshot before;
-  std::vector<testui::BoxRecord> records;
+  testproc::InstallerRun run;
 };
 
 TEST_F(Footprint, SuccessWritesTheProductTheChosenHostsFontsAndTheApplicationKeys) {
-  Run([&](HWND dialog, testui::BoxAnswerer& boxes) {
-    setup.PressInstall(dialog);
-    ASSERT_TRUE(boxes.WaitForCount(1, 30000));
-  });
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].text, kSuccessText);
+  ASSERT_NO_FATAL_FAILURE(Run());
+  ASSERT_EQ(run.boxes.size(), 1u);
+  EXPECT_EQ(run.boxes[0].text, kSuccessText);
 
   const std::string product = setup.product;
   const std::string library = product + "\\Quorel扩展绘图库";
@@ -143,41 +137,41 @@ TEST_F(Footprint, AbortWritesOnlyTheFilesCopiedBeforeIt) {
   before = TakeSnapshot();
   testfs::HeldOpen held(setup.product + "\\Quorel2025.ZRX");
   ASSERT_TRUE(held.Held());
-  Run([&](HWND dialog, testui::BoxAnswerer& boxes) {
+  ASSERT_NO_FATAL_FAILURE(Run([&](HWND dialog, testui::BoxAnswerer& boxes) {
     boxes.Answer({IDABORT});
-    setup.PressInstall(dialog);
-    ASSERT_TRUE(boxes.WaitForCount(1, 30000));
-  });
+    testproc::InstallInto(setup.target.Path())(dialog, boxes);
+  }));
   held.Release();
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].buttons, testui::ButtonsOf(MB_ABORTRETRYIGNORE));
+  ASSERT_EQ(run.boxes.size(), 1u);
+  EXPECT_EQ(run.boxes[0].buttons, testui::ButtonsOf(MB_ABORTRETRYIGNORE));
   EXPECT_EQ(Join(Changes()), Join({"+ " + setup.product + "\\Quorel2021.ZRX",
                                    ReadOnlyCleared(setup.data + "\\Quorel2021.ZRX")}));
   EXPECT_EQ(testfs::ReadFile(setup.product + "\\Quorel2025.ZRX"), "old");
 }
 
-TEST_F(Footprint, MissingPackageLeavesOnlyTheEmptyProductFolder) {
-  testfs::RemoveTree(setup.data);
-  Run([&](HWND dialog, testui::BoxAnswerer& boxes) {
-    setup.PressInstall(dialog);
-    ASSERT_TRUE(boxes.WaitForCount(1, 30000));
-  });
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].caption, kSetupCaption);
+// The refusals: a running host's warning (then Cancel) writes nothing, and a package that is not
+// there leaves only the product folder made before the package was looked for.
+TEST_F(Footprint, RefusalsLeaveOnlyTheEmptyProductFolder) {
+  testfs::TempDir bare("bare");
+  const std::string withoutPackage = bare / "SetUp.exe";
+  ASSERT_TRUE(CopyFileA(setup.exe.c_str(), withoutPackage.c_str(), FALSE));
+  before = TakeSnapshot();
+  {
+    testproc::NamedIdle host("zwcad.exe");
+    ASSERT_TRUE(host.Running());
+    ASSERT_NO_FATAL_FAILURE(Run([&](HWND dialog, testui::BoxAnswerer& boxes) {
+      testui::InstallInto(dialog, setup.target.Path());
+      ASSERT_TRUE(boxes.WaitForAnswered(1, dialog, 30000));
+      testui::Click(dialog, IDCANCEL);
+    }));
+    ASSERT_EQ(run.boxes.size(), 1u);
+    EXPECT_EQ(run.boxes[0].text, kRunningHostText);
+    EXPECT_FALSE(testfs::Exists(setup.product));
+  }
+  ASSERT_NO_FATAL_FAILURE(Run({}, withoutPackage));
+  ASSERT_EQ(run.boxes.size(), 1u);
+  EXPECT_EQ(run.boxes[0].caption, kSetupCaption);
   EXPECT_EQ(Join(Changes()), Join({"+ " + setup.product}));
-}
-
-TEST_F(Footprint, RunningHostWarningChangesNothing) {
-  testproc::NamedIdle host("zwcad.exe");
-  ASSERT_TRUE(host.Running());
-  Run([&](HWND dialog, testui::BoxAnswerer& boxes) {
-    setup.PressInstall(dialog);
-    ASSERT_TRUE(boxes.WaitForAnswered(1, dialog, 30000));
-    testui::Click(dialog, IDCANCEL);
-  });
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].text, kRunningHostText);
-  EXPECT_EQ(Join(Changes()), "");
 }
 
 }  // namespace

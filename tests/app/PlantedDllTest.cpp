@@ -95,20 +95,24 @@ void RunProbe(const std::string& arguments, std::vector<std::string>& loaded) {
   loaded = Loaded(folder.Path());
 }
 
-// The control: a program without the restriction does load what is planted beside it, so a
-// marker can appear and the installer's test can fail.
-TEST(PlantedDlls, AreLoadedByAProgramWithoutTheRestriction) {
-  std::vector<std::string> loaded;
-  ASSERT_NO_FATAL_FAILURE(RunProbe("load uxtheme.dll dwmapi.dll comctl32.dll", loaded));
-  EXPECT_EQ(loaded, (std::vector<std::string>{"comctl32.dll.loaded", "dwmapi.dll.loaded",
-                                              "uxtheme.dll.loaded"}));
-}
-
-// The installer's own restriction, called first, keeps the same loads in System32.
-TEST(PlantedDlls, AreNotLoadedAfterTheRestriction) {
-  std::vector<std::string> loaded{"not run"};
-  ASSERT_NO_FATAL_FAILURE(RunProbe("restrict load uxtheme.dll dwmapi.dll comctl32.dll", loaded));
-  EXPECT_TRUE(loaded.empty());
+// A program without the restriction loads what is planted beside it (so a marker can appear and
+// the installer's test can fail); the installer's own restriction, called first, keeps the same
+// loads in System32.
+TEST(PlantedDlls, AreLoadedWithoutTheRestrictionAndNotAfterIt) {
+  const struct {
+    const char* arguments;
+    std::vector<std::string> loaded;
+  } cases[] = {
+      {"load uxtheme.dll dwmapi.dll comctl32.dll",
+       {"comctl32.dll.loaded", "dwmapi.dll.loaded", "uxtheme.dll.loaded"}},
+      {"restrict load uxtheme.dll dwmapi.dll comctl32.dll", {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    std::vector<std::string> loaded{"not run"};
+    ASSERT_NO_FATAL_FAILURE(RunProbe(c.arguments, loaded));
+    EXPECT_EQ(loaded, c.loaded);
+  }
 }
 
 // A browse and a whole installation with every name planted beside SetUp.exe load none of them.
@@ -116,23 +120,22 @@ TEST(PlantedDlls, AreNeverLoadedByTheInstaller) {
   apptest::InstallerBeside setup;
   Plant(setup.folder.Path());
   NativeFirst overrides("SetUp.exe");
-  testproc::Child installer(setup.exe);
-  ASSERT_TRUE(installer.Started());
-  testui::BoxAnswerer boxes({}, installer.Id());
-  HWND dialog = installer.SetupDialog();
-  ASSERT_NE(dialog, nullptr);
-  // The folder browser first: the shell and COM load the most at run time.
-  testui::Click(dialog, IDC_BROWSE);
-  HWND browser = nullptr;
-  ASSERT_TRUE(WaitUntil([&] { return (browser = testui::FindBrowser(dialog)) != nullptr; }, 30000));
-  PostMessageA(browser, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(browser) && IsWindowEnabled(dialog); }));
-  setup.PressInstall(dialog);
-  ASSERT_TRUE(boxes.WaitForCount(1, 30000));
-  ASSERT_TRUE(installer.Ended());
-  const auto records = boxes.Records();
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].text, kSuccessText);
+  testproc::InstallerRun run;
+  ASSERT_NO_FATAL_FAILURE(testproc::RunInstaller(
+      setup.exe,
+      [&](HWND dialog, testui::BoxAnswerer& boxes) {
+        // The folder browser first: the shell and COM load the most at run time.
+        testui::Click(dialog, IDC_BROWSE);
+        HWND browser = nullptr;
+        ASSERT_TRUE(
+            WaitUntil([&] { return (browser = testui::FindBrowser(dialog)) != nullptr; }, 30000));
+        PostMessageA(browser, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(browser) && IsWindowEnabled(dialog); }));
+        testproc::InstallInto(setup.target.Path())(dialog, boxes);
+      },
+      run));
+  ASSERT_EQ(run.boxes.size(), 1u);
+  EXPECT_EQ(run.boxes[0].text, kSuccessText);
   EXPECT_TRUE(testfs::Exists(setup.product + "\\Quorel2021.ZRX"));
   EXPECT_TRUE(testfs::Exists(setup.hosts / "2025\\Fonts\\Quorel_HZ.shx"));
 

@@ -14,8 +14,6 @@
 
 namespace {
 
-using testui::WaitUntil;
-
 const char* const kHostKey = apptest::kHost2022Key;
 const char* const kHost2025Key = apptest::kHost2025Key;
 
@@ -30,24 +28,20 @@ class WholeProgram : public ::testing::Test {
 using Installer = testproc::Child;
 
 TEST_F(WholeProgram, InstallsEverythingAndEnds) {
-  Installer installer(exe);
-  ASSERT_TRUE(installer.Started());
-  testui::BoxAnswerer boxes({}, installer.Id());
-  HWND dialog = installer.SetupDialog();
-  ASSERT_NE(dialog, nullptr);
-  ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(dialog) != FALSE; }));
-  EXPECT_TRUE(testui::ItemEnabled(dialog, IDC_YEAR_2022));
-  EXPECT_TRUE(testui::ItemEnabled(dialog, IDC_YEAR_2025));
-  EXPECT_FALSE(testui::ItemEnabled(dialog, IDC_YEAR_2021));
-  beside.PressInstall(dialog);
-  ASSERT_TRUE(boxes.WaitForCount(1, 30000));
-  ASSERT_TRUE(installer.Ended());
-  EXPECT_EQ(installer.ExitCode(), 0u);
-
-  const auto records = boxes.Records();
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].text, kSuccessText);
-  EXPECT_EQ(records[0].caption, kSuccessCaption);
+  testproc::InstallerRun run;
+  ASSERT_NO_FATAL_FAILURE(testproc::RunInstaller(
+      exe,
+      [&](HWND dialog, testui::BoxAnswerer& boxes) {
+        EXPECT_TRUE(testui::ItemEnabled(dialog, IDC_YEAR_2022));
+        EXPECT_TRUE(testui::ItemEnabled(dialog, IDC_YEAR_2025));
+        EXPECT_FALSE(testui::ItemEnabled(dialog, IDC_YEAR_2021));
+        testproc::InstallInto(target.Path())(dialog, boxes);
+      },
+      run));
+  EXPECT_EQ(run.exitCode, 0u);
+  ASSERT_EQ(run.boxes.size(), 1u);
+  EXPECT_EQ(run.boxes[0].text, kSuccessText);
+  EXPECT_EQ(run.boxes[0].caption, kSuccessCaption);
 
   const std::string product = target / "Zantrel";
   EXPECT_EQ(testfs::List(product), (std::vector<std::string>{"Quorel2021.ZRX", "Quorel2025.ZRX",
@@ -79,7 +73,6 @@ TEST_F(WholeProgram, CancelEndsTheProcessWithNothingChanged) {
     Installer installer(exe);
     HWND dialog = installer.SetupDialog();
     ASSERT_NE(dialog, nullptr);
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(dialog) != FALSE; }));
     if (how == 0)
       testui::Click(dialog, IDCANCEL);
     else

@@ -1,59 +1,28 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Checks the built SetUp.exe from outside: its PE header, its imports and its resources.
 
-    check_exe.py GROUP EXE [--objdump PATH] [--windres PATH]
+    check_exe.py GROUP EXE        GROUP: pe-header, imports, dialog, pictures, manifest, version
 
-GROUP is one of: pe-header, imports, dialog, pictures, manifest, version.
-The file is read as bytes; resources are extracted with windres into a .res file and that
-file is parsed here. Every difference is printed; the exit status is 1 if there was one.
+pefile (Debian's python3-pefile, so run by /usr/bin/python3) reads the headers, the imports, the
+resource tree and the version block; only the dialog template and the pictures are decoded here.
+Every difference is printed; the exit status is 1 if there was one.
 """
-import argparse
 import os
 import re
 import struct
-import subprocess
 import sys
-import tempfile
 import xml.etree.ElementTree as ET
+
+import pefile
 
 # --- Expected values: the installer as designed. ---------------------------------------------
 
-WS_POPUP = 0x80000000
-WS_CHILD = 0x40000000
-WS_VISIBLE = 0x10000000
-WS_CAPTION = 0x00C00000
-WS_BORDER = 0x00800000
-WS_SYSMENU = 0x00080000
-WS_GROUP = 0x00020000
-WS_MINIMIZEBOX = 0x00020000
-WS_TABSTOP = 0x00010000
-DS_MODALFRAME = 0x80
-DS_SETFONT = 0x40
-WS_EX_CLIENTEDGE = 0x200
-BS_PUSHBUTTON = 0x0
-BS_DEFPUSHBUTTON = 0x1
-BS_AUTOCHECKBOX = 0x3
-BS_TYPEMASK = 0xF
-SS_LEFT = 0x0
-SS_CENTER = 0x1
-SS_BITMAP = 0xE
-SS_ETCHEDHORZ = 0x10
-ES_AUTOHSCROLL = 0x80
-
-# Names for printing a style that differs; child styles share bits between classes, so the
-# low word is decoded per class.
-WINDOW_BITS = [("WS_POPUP", WS_POPUP), ("WS_CHILD", WS_CHILD), ("WS_MINIMIZE", 0x20000000),
-               ("WS_VISIBLE", WS_VISIBLE), ("WS_DISABLED", 0x08000000),
-               ("WS_CLIPSIBLINGS", 0x04000000), ("WS_CLIPCHILDREN", 0x02000000),
-               ("WS_MAXIMIZE", 0x01000000), ("WS_BORDER", WS_BORDER), ("WS_DLGFRAME", 0x00400000),
-               ("WS_VSCROLL", 0x00200000), ("WS_HSCROLL", 0x00100000), ("WS_SYSMENU", WS_SYSMENU),
-               ("WS_THICKFRAME", 0x00040000)]
-CHILD_BITS = [("WS_GROUP", WS_GROUP), ("WS_TABSTOP", WS_TABSTOP)]
-FRAME_BITS = [("WS_MINIMIZEBOX", WS_MINIMIZEBOX), ("WS_MAXIMIZEBOX", 0x00010000)]
-
+WS_POPUP, WS_CHILD, WS_VISIBLE, WS_CAPTION = 0x80000000, 0x40000000, 0x10000000, 0x00C00000
+WS_BORDER, WS_SYSMENU, WS_GROUP, WS_MINIMIZEBOX = 0x00800000, 0x00080000, 0x00020000, 0x00020000
+WS_TABSTOP, DS_MODALFRAME, DS_SETFONT, WS_EX_CLIENTEDGE = 0x00010000, 0x80, 0x40, 0x200
+BS_PUSHBUTTON, BS_DEFPUSHBUTTON, BS_AUTOCHECKBOX, BS_TYPEMASK = 0x0, 0x1, 0x3, 0xF
+SS_LEFT, SS_CENTER, SS_BITMAP, SS_ETCHEDHORZ, ES_AUTOHSCROLL = 0x0, 0x1, 0xE, 0x10, 0x80
 BUTTON, EDIT, STATIC = 0x80, 0x81, 0x82
-CLASS_NAMES = {BUTTON: "BUTTON", EDIT: "EDIT", STATIC: "STATIC", 0x83: "LISTBOX",
-               0x84: "SCROLLBAR", 0x85: "COMBOBOX"}
 
 DIALOG_ID = 141
 DIALOG_STYLE = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_MODALFRAME | DS_SETFONT
@@ -94,14 +63,10 @@ CONTROLS = [
     (1018, STATIC, ANY_TEXT, CENTRED, (86, 33, 146, 13)),
 ]
 
-BITMAP_ID = 147
-BITMAP_SIZE = (64, 64)
-BITMAP_BPP = 24
-
+BITMAP_ID, BITMAP_SIZE, BITMAP_BPP = 147, (64, 64), 24
 ICON_GROUP_ID = 1
 ICON_IMAGES = {(size, bpp) for size in (48, 32, 16) for bpp in (4, 8, 32)}
 
-MANIFEST_ID = 1
 # Vista, 7, 8, 8.1, 10 and 11: declared, so that the compatibility assistant does not take the
 # installer for a legacy setup.
 SUPPORTED_OS = {
@@ -110,23 +75,14 @@ SUPPORTED_OS = {
     "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
 }
 
-# Version resource 1: the packed YYYYMMDD of the file VERSION as the four numbers Y.M.D.0.
-VERSION_ID = 1
+# The packed YYYYMMDD of the file VERSION, as the four numbers Y.M.D.0.
 VERSION_FILE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "VERSION")
-VERSION_BLOCK = "080404b0"  # Simplified Chinese, Unicode
-VERSION_TRANSLATION = (0x0804, 1200)
-VS_FIXEDFILEINFO_SIGNATURE = 0xFEEF04BD
-VOS_NT_WINDOWS32, VFT_APP = 0x40004, 1
 
-# DllCharacteristics: (bit, name, wanted). Address-space randomisation with 64-bit bases and
-# no-execute data stay on; terminal-server awareness stays off, so that on a Remote Desktop
-# server the setup runs in install mode.
-DLL_CHARACTERISTICS = [
-    (0x0020, "HIGH_ENTROPY_VA", True),
-    (0x0040, "DYNAMIC_BASE", True),
-    (0x0100, "NX_COMPAT", True),
-    (0x8000, "TERMINAL_SERVER_AWARE", False),
-]
+# DllCharacteristics: address-space randomisation with 64-bit bases and no-execute data stay on;
+# terminal-server awareness stays off, so that on a Remote Desktop server the setup runs in
+# install mode.
+DLL_CHARACTERISTICS = [("HIGH_ENTROPY_VA", 0x0020, True), ("DYNAMIC_BASE", 0x0040, True),
+                       ("NX_COMPAT", 0x0100, True), ("TERMINAL_SERVER_AWARE", 0x8000, False)]
 
 # DLLs the loader always takes from System32 (the KnownDLLs), and ntdll, which every process
 # has before the image's imports are resolved. Anything else is searched for beside the exe.
@@ -136,16 +92,15 @@ SYSTEM_DLLS = {
     "oleaut32", "psapi", "rpcrt4", "sechost", "setupapi", "shcore", "shell32", "shlwapi",
     "user32", "wldap32", "ws2_32",
 }
+# The compiler's own runtime: the exe links it statically and runs without these beside it.
+RUNTIME_DLLS = {"libstdc++-6", "libgcc_s_seh-1", "libwinpthread-1"}
 
-RT_BITMAP, RT_ICON, RT_DIALOG, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 2, 3, 5, 14, 16, 24
+RT_BITMAP, RT_ICON, RT_DIALOG, RT_GROUP_ICON, RT_MANIFEST = 2, 3, 5, 14, 24
 
-
-# --- Reporting. ------------------------------------------------------------------------------
 
 class Report:
     def __init__(self):
-        self.failures = []
-        self.checks = 0
+        self.failures, self.checks = [], 0
 
     def expect(self, ok, message):
         self.checks += 1
@@ -153,356 +108,152 @@ class Report:
             self.failures.append(message)
         return ok
 
-    def equal(self, what, actual, expected, hex_=False):
-        return self.expect(actual == expected,
-                           f"{what}: got {show(actual, hex_)}, expected {show(expected, hex_)}")
+    def equal(self, what, actual, expected):
+        return self.expect(actual == expected, f"{what}: got {actual!r}, expected {expected!r}")
 
 
-def show(value, hex_=False):
-    if hex_ and isinstance(value, int):
-        return f"0x{value:X}"
-    return repr(value)
+# --- Header and imports. ---------------------------------------------------------------------
 
-
-class Fatal(Exception):
-    """The file cannot be read far enough to go on."""
-
-
-def u16(data, offset):
-    if offset + 2 > len(data):
-        raise Fatal(f"read past the end at offset {offset}")
-    return struct.unpack_from("<H", data, offset)[0]
-
-
-def unpack(fmt, data, offset):
-    if offset < 0 or offset + struct.calcsize(fmt) > len(data):
-        raise Fatal(f"read of {struct.calcsize(fmt)} bytes past the end at offset {offset}")
-    return struct.unpack_from(fmt, data, offset)
-
-
-# --- PE image. -------------------------------------------------------------------------------
-
-class PeImage:
-    def __init__(self, data):
-        self.data = data
-        if data[:2] != b"MZ":
-            raise Fatal("no MZ signature: not a Windows executable")
-        (self.pe_offset,) = unpack("<I", data, 0x3C)
-        if data[self.pe_offset:self.pe_offset + 4] != b"PE\0\0":
-            raise Fatal(f"no PE signature at offset {self.pe_offset}")
-        coff = self.pe_offset + 4
-        (self.machine, self.section_count, self.timestamp, self.symbol_table, self.symbol_count,
-         self.optional_size, self.characteristics) = unpack("<HHIIIHH", data, coff)
-        self.opt = coff + 20
-        (self.magic,) = unpack("<H", data, self.opt)
-        self.sections = []
-        table = self.opt + self.optional_size
-        for i in range(self.section_count):
-            name, vsize, rva, raw_size, raw_ptr = unpack("<8sIIII", data, table + 40 * i)
-            self.sections.append((name.rstrip(b"\0").decode("latin-1"), rva, max(vsize, raw_size),
-                                  raw_ptr, raw_size))
-
-    def optional(self, fmt, offset):
-        return unpack(fmt, self.data, self.opt + offset)
-
-    # PE32+ optional header fields.
-    def subsystem_version(self):
-        return self.optional("<HH", 48)
-
-    def subsystem(self):
-        return self.optional("<H", 68)[0]
-
-    def image_base(self):
-        return self.optional("<Q", 24)[0]
-
-    def dll_characteristics(self):
-        return self.optional("<H", 70)[0]
-
-    def directory(self, index):
-        (count,) = self.optional("<I", 108)
-        if index >= count:
-            return 0, 0
-        return self.optional("<II", 112 + 8 * index)
-
-    def offset_of(self, rva):
-        for _, start, size, raw_ptr, raw_size in self.sections:
-            if start <= rva < start + size and rva - start < raw_size:
-                return raw_ptr + rva - start
-        raise Fatal(f"RVA 0x{rva:X} lies in no section of the file")
-
-    def cstring(self, rva):
-        start = self.offset_of(rva)
-        end = self.data.find(b"\0", start)
-        if end < 0:
-            raise Fatal(f"unterminated string at RVA 0x{rva:X}")
-        return self.data[start:end].decode("latin-1")
-
-    def imports(self):
-        rva, _ = self.directory(1)
-        names = []
-        if rva == 0:
-            return names
-        offset = self.offset_of(rva)
-        while True:
-            fields = unpack("<IIIII", self.data, offset)
-            if fields == (0, 0, 0, 0, 0):
-                return names
-            names.append(self.cstring(fields[3]))
-            offset += 20
-
-
-def check_pe_header(report, exe, _args):
-    pe = PeImage(exe)
-    report.equal("COFF machine", pe.machine, 0x8664, hex_=True)
-    report.equal("optional header magic (PE32+)", pe.magic, 0x20B, hex_=True)
-    report.expect(pe.characteristics & 0x0002, "COFF characteristics lack IMAGE_FILE_EXECUTABLE_IMAGE")
-    report.expect(not pe.characteristics & 0x2000, "COFF characteristics mark the image as a DLL")
-    report.equal("subsystem (2 = Windows GUI)", pe.subsystem(), 2)
-    report.equal("subsystem version", "%d.%d" % pe.subsystem_version(), "5.2")
-    report.equal("PointerToSymbolTable (release build is stripped)", pe.symbol_table, 0)
-    report.equal("NumberOfSymbols (release build is stripped)", pe.symbol_count, 0)
-    debug = [name for name, *_ in pe.sections if name.startswith(".debug") or name.startswith("/")]
+def check_pe_header(report, pe):
+    head, opt = pe.FILE_HEADER, pe.OPTIONAL_HEADER
+    report.equal("machine", hex(head.Machine), hex(0x8664))
+    report.equal("optional header magic (PE32+)", hex(opt.Magic), hex(0x20B))
+    report.expect(head.Characteristics & 0x0002, "not marked an executable image")
+    report.expect(not head.Characteristics & 0x2000, "marked a DLL")
+    report.equal("subsystem (2 = Windows GUI)", opt.Subsystem, 2)
+    report.equal("subsystem version",
+                 (opt.MajorSubsystemVersion, opt.MinorSubsystemVersion), (5, 2))
+    report.equal("symbol table (release build is stripped)",
+                 (head.PointerToSymbolTable, head.NumberOfSymbols), (0, 0))
+    debug = [s.Name.rstrip(b"\0") for s in pe.sections if s.Name[:1] == b"/"
+             or s.Name.startswith(b".debug")]
     report.expect(not debug, f"debug sections left in the stripped image: {debug}")
-    resources_rva = pe.directory(2)[0]
-    report.expect(resources_rva != 0, "the image has no resource directory")
-
     # Two builds of one commit must give the same bytes: no link time anywhere.
-    report.equal("COFF TimeDateStamp (no link time in a reproducible build)", pe.timestamp, 0)
-    if resources_rva:
-        (stamp,) = unpack("<I", exe, pe.offset_of(resources_rva) + 4)
-        report.equal("resource directory TimeDateStamp", stamp, 0)
-
-    flags = pe.dll_characteristics()
-    for bit, name, wanted in DLL_CHARACTERISTICS:
-        report.expect(bool(flags & bit) == wanted,
-                      f"DllCharacteristics 0x{flags:04X}: {name} is "
+    report.equal("COFF TimeDateStamp", head.TimeDateStamp, 0)
+    if report.expect(hasattr(pe, "DIRECTORY_ENTRY_RESOURCE"), "no resource directory"):
+        report.equal("resource directory TimeDateStamp",
+                     pe.DIRECTORY_ENTRY_RESOURCE.struct.TimeDateStamp, 0)
+    for name, bit, wanted in DLL_CHARACTERISTICS:
+        report.expect(bool(opt.DllCharacteristics & bit) == wanted,
+                      f"DllCharacteristics 0x{opt.DllCharacteristics:04X}: {name} is "
                       f"{'missing' if wanted else 'set'}")
     # A relocatable image needs its relocations, and a high-entropy one a base above 4 GB.
-    report.expect(not pe.characteristics & 0x0001, "COFF characteristics mark relocations stripped")
-    report.expect(pe.directory(5)[1] != 0, "the image has no base relocations: it cannot move")
-    report.expect(pe.image_base() >= 1 << 32, f"image base 0x{pe.image_base():X} lies below 4 GB")
+    report.expect(not head.Characteristics & 0x0001, "relocations stripped")
+    relocations = opt.DATA_DIRECTORY[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_BASERELOC"]]
+    report.expect(relocations.Size != 0, "no base relocations: the image cannot move")
+    report.expect(opt.ImageBase >= 1 << 32, f"image base 0x{opt.ImageBase:X} lies below 4 GB")
 
 
-# --- Imports. --------------------------------------------------------------------------------
-
-def dll_key(name):
-    lower = name.lower()
-    return lower[:-4] if lower.endswith(".dll") else lower
-
-
-def objdump_dlls(objdump, path):
-    out = subprocess.run([objdump, "-p", path], check=True, capture_output=True, text=True,
-                         errors="replace").stdout
-    return re.findall(r"^\s*DLL Name:\s*(\S+)", out, re.M)
-
-
-def check_imports(report, exe, args):
-    names = PeImage(exe).imports()
-    report.expect(any(dll_key(n) == "kernel32" for n in names),
-                  f"kernel32.dll missing from the import table (read: {names})")
-    seen = set()
-    for name in names:
-        key = dll_key(name)
-        report.expect(key not in seen, f"imports {name} twice")
-        seen.add(key)
-        if key == "comctl32":
+def check_imports(report, pe):
+    names = [e.dll.decode("latin-1") for e in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])]
+    print("imports:", ", ".join(names) or "(none)")
+    keys = [re.sub(r"\.dll$", "", n.lower()) for n in names]
+    report.expect("kernel32" in keys, f"kernel32.dll missing from the imports {names}")
+    report.expect(len(keys) == len(set(keys)), f"a DLL is imported twice: {names}")
+    for name, key in zip(names, keys):
+        if key in RUNTIME_DLLS:
+            report.expect(False, f"imports {name}: the C++ runtime must be linked in statically")
+        elif key == "comctl32":
             report.expect(False, "imports comctl32.dll: it is no KnownDLL, so a planted copy "
                                  "beside the exe would be loaded; load it at run time from System32")
         else:
             report.expect(key in SYSTEM_DLLS,
                           f"imports {name}, which the system does not always load from System32 "
                           "(a DLL of that name beside the exe would be used)")
-    if args.objdump:
-        # A second reading of the same table, by a tool that does not share this parser.
-        theirs = sorted({dll_key(n) for n in objdump_dlls(args.objdump, args.exe)})
-        report.equal("DLLs named by objdump -p compared with this parser", theirs,
-                     sorted({dll_key(n) for n in names}))
-    print("imports:", ", ".join(names) or "(none)")
 
 
-# --- Resources (.res file). ------------------------------------------------------------------
+# --- Resources. ------------------------------------------------------------------------------
 
-def read_name(data, offset):
-    """A resource or template name: 0xFFFF and an ordinal, or a NUL-terminated UTF-16 string.
-    Returns (int or str, next offset)."""
-    if u16(data, offset) == 0xFFFF:
-        return u16(data, offset + 2), offset + 4
-    end = offset
-    while u16(data, end) != 0:
-        end += 2
-    return data[offset:end].decode("utf-16-le"), end + 2
-
-
-def align4(offset):
-    return (offset + 3) & ~3
+def resources(pe):
+    """{(type, name): [data of each language]}; names are ids or strings."""
+    found = {}
+    for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries:
+        for entry in kind.directory.entries:
+            name = entry.id if entry.name is None else str(entry.name)
+            for language in entry.directory.entries:
+                at = language.data.struct
+                found.setdefault((kind.id, name), []).append(pe.get_data(at.OffsetToData, at.Size))
+    return found
 
 
-class Resource:
-    def __init__(self, type_, name, data):
-        self.type, self.name, self.data = type_, name, data
-
-
-def parse_res(data):
-    entries = []
-    offset = 0
-    while offset < len(data):
-        data_size, header_size = unpack("<II", data, offset)
-        type_, pos = read_name(data, offset + 8)
-        name, pos = read_name(data, pos)
-        pos = align4(pos)
-        if pos + 16 != offset + header_size:
-            raise Fatal(f"resource {type_}/{name}: header size {header_size} does not match "
-                        f"its fields ({pos + 16 - offset} bytes)")
-        body = data[offset + header_size:offset + header_size + data_size]
-        if len(body) != data_size:
-            raise Fatal(f"resource {type_}/{name} is cut short")
-        if not (type_ == 0 and data_size == 0):  # the empty entry that opens every .res file
-            entries.append(Resource(type_, name, body))
-        offset = align4(offset + header_size + data_size)
-    return entries
-
-
-def extract_resources(windres, exe_path):
-    with tempfile.TemporaryDirectory() as tmp:
-        res = os.path.join(tmp, "SetUp.res")
-        run = subprocess.run([windres, "-i", exe_path, "-O", "res", "-o", res],
-                             capture_output=True, text=True)
-        if run.returncode != 0:
-            raise Fatal(f"{windres} could not extract the resources: {run.stderr.strip()}")
-        with open(res, "rb") as f:
-            return parse_res(f.read())
-
-
-def find_one(report, resources, type_, name, what):
-    found = [r for r in resources if r.type == type_ and r.name == name]
+def find_one(report, res, type_, name, what):
+    found = res.get((type_, name), [])
     report.expect(found, f"{what} (type {type_}, id {name}) is missing")
     report.expect(len(found) <= 1, f"{what} is there {len(found)} times (several languages?)")
     return found[0] if found else None
 
 
-# --- Dialog template. ------------------------------------------------------------------------
-
-def style_names(style, class_):
-    parts = [n for n, bit in WINDOW_BITS if style & bit]
-    parts += [n for n, bit in (CHILD_BITS if style & WS_CHILD else FRAME_BITS) if style & bit]
-    low = style & 0xFFFF
-    if class_ == BUTTON:
-        kinds = {0: "BS_PUSHBUTTON", 1: "BS_DEFPUSHBUTTON", 2: "BS_CHECKBOX",
-                 3: "BS_AUTOCHECKBOX", 7: "BS_GROUPBOX", 9: "BS_AUTORADIOBUTTON"}
-        parts.append(kinds.get(low & BS_TYPEMASK, f"button type {low & BS_TYPEMASK}"))
-        low &= ~BS_TYPEMASK
-    elif class_ == STATIC:
-        kinds = {0: "SS_LEFT", 1: "SS_CENTER", 2: "SS_RIGHT", 0xE: "SS_BITMAP",
-                 0x10: "SS_ETCHEDHORZ", 0x11: "SS_ETCHEDVERT"}
-        parts.append(kinds.get(low & 0x1F, f"static type {low & 0x1F}"))
-        low &= ~0x1F
-    elif class_ == EDIT and low & ES_AUTOHSCROLL:
-        parts.append("ES_AUTOHSCROLL")
-        low &= ~ES_AUTOHSCROLL
-    if not style & WS_CHILD and low & DS_MODALFRAME:
-        parts.append("DS_MODALFRAME")
-        low &= ~DS_MODALFRAME
-    if not style & WS_CHILD and low & DS_SETFONT:
-        parts.append("DS_SETFONT")
-        low &= ~DS_SETFONT
-    if low:
-        parts.append(f"0x{low:X}")
-    return " | ".join(parts) or "0"
-
-
-def show_class(class_):
-    if isinstance(class_, int):
-        return f"ordinal 0x{class_:04X} ({CLASS_NAMES.get(class_, 'unknown')})"
-    return f"the name {class_!r}"
-
-
-def same_class(actual, expected):
-    """Ordinals must match exactly; class names match without regard to case, as the system
-    looks them up (windres stores them upper-cased)."""
-    if isinstance(expected, int) or isinstance(actual, int):
-        return actual == expected
-    return actual.lower() == expected.lower()
+def read_name(data, offset):
+    """A template name: 0xFFFF and an ordinal, or a NUL-terminated UTF-16 string."""
+    if struct.unpack_from("<H", data, offset)[0] == 0xFFFF:
+        return struct.unpack_from("<H", data, offset + 2)[0], offset + 4
+    end = offset
+    while struct.unpack_from("<H", data, end)[0] != 0:
+        end += 2
+    return data[offset:end].decode("utf-16-le"), end + 2
 
 
 def parse_dialog(data):
-    version, signature, help_id, ex_style, style, count, x, y, w, h = unpack("<HHIIIHhhhh", data, 0)
-    dialog = dict(version=version, signature=signature, help_id=help_id, ex_style=ex_style,
-                  style=style, count=count, rect=(x, y, w, h))
-    pos = 26
-    dialog["menu"], pos = read_name(data, pos)
-    dialog["class"], pos = read_name(data, pos)
+    version, signature, help_id, ex_style, style, count, x, y, w, h = struct.unpack_from(
+        "<HHIIIHhhhh", data, 0)
+    dialog = dict(head=(version, signature, help_id), ex_style=ex_style, style=style, count=count,
+                  rect=(x, y, w, h))
+    menu, pos = read_name(data, 26)
+    class_, pos = read_name(data, pos)
     dialog["caption"], pos = read_name(data, pos)
+    dialog["menu_class"] = (menu, class_)
     if style & DS_SETFONT:
-        points, weight, italic, charset = unpack("<HHBB", data, pos)
+        points, weight, italic, charset = struct.unpack_from("<HHBB", data, pos)
         face, pos = read_name(data, pos + 6)
         dialog["font"] = (points, weight, bool(italic), charset, face)
-    controls = []
+    dialog["controls"] = []
     for _ in range(count):
-        pos = align4(pos)
-        help_id, ex_style, style, x, y, w, h, id_ = unpack("<IIIhhhhi", data, pos)
+        pos = (pos + 3) & ~3
+        help_id, ex_style, style, x, y, w, h, id_ = struct.unpack_from("<IIIhhhhi", data, pos)
         class_, pos = read_name(data, pos + 24)
         text, pos = read_name(data, pos)
-        extra = u16(data, pos)
+        extra = struct.unpack_from("<H", data, pos)[0]
         pos += 2 + extra
-        controls.append(dict(help_id=help_id, ex_style=ex_style, style=style, rect=(x, y, w, h),
-                             id=id_, class_=class_, text=text, extra=extra))
-    dialog["controls"] = controls
+        dialog["controls"].append(dict(id=id_, class_=class_, text=text, style=style,
+                                       rect=(x, y, w, h), rest=(ex_style, help_id, extra)))
     return dialog
 
 
-def check_dialog(report, resources, _args):
-    res = find_one(report, resources, RT_DIALOG, DIALOG_ID, "dialog template 141")
-    if res is None:
+def check_dialog(report, pe):
+    data = find_one(report, resources(pe), RT_DIALOG, DIALOG_ID, "dialog template 141")
+    if data is None:
         return
-    dialog = parse_dialog(res.data)
-    report.equal("dialog: dlgVer (extended template)", dialog["version"], 1)
-    report.equal("dialog: signature (extended template)", dialog["signature"], 0xFFFF, hex_=True)
-    report.equal("dialog: help id", dialog["help_id"], 0)
-    report.equal("dialog: extended style", dialog["ex_style"], DIALOG_EXSTYLE, hex_=True)
-    report.expect(dialog["style"] == DIALOG_STYLE,
-                  f"dialog: style is {style_names(dialog['style'], None)}, expected "
-                  f"{style_names(DIALOG_STYLE, None)}")
+    dialog = parse_dialog(data)
+    report.equal("dialog: version, signature (extended template), help id", dialog["head"],
+                 (1, 0xFFFF, 0))
+    report.equal("dialog: extended style", hex(dialog["ex_style"]), hex(DIALOG_EXSTYLE))
+    report.equal("dialog: style", hex(dialog["style"]), hex(DIALOG_STYLE))
     report.equal("dialog: x, y, width, height", dialog["rect"], DIALOG_RECT)
-    report.equal("dialog: menu", dialog["menu"], "")
-    report.equal("dialog: window class", dialog["class"], "")
+    report.equal("dialog: menu, window class", dialog["menu_class"], ("", ""))
     report.equal("dialog: caption", dialog["caption"], DIALOG_CAPTION)
     report.equal("dialog: font (points, weight, italic, charset, face)", dialog.get("font"),
                  DIALOG_FONT)
-    report.equal("dialog: number of controls", dialog["count"], len(CONTROLS))
-
-    controls = dialog["controls"]
-    for index, (id_, *_) in enumerate(CONTROLS[len(controls):], start=len(controls) + 1):
-        report.expect(False, f"control #{index} (id {id_}) is missing")
-    for index, control in enumerate(controls[len(CONTROLS):], start=len(CONTROLS) + 1):
-        report.expect(False, f"control #{index} (id {control['id']}) is not in the design")
-    for index, (expected, actual) in enumerate(zip(CONTROLS, controls), start=1):
+    report.equal("dialog: ids of the controls in order", [c["id"] for c in dialog["controls"]],
+                 [c[0] for c in CONTROLS])
+    for index, (expected, actual) in enumerate(zip(CONTROLS, dialog["controls"]), start=1):
         id_, class_, text, style, rect = expected
         where = f"control #{index} (id {id_})"
-        report.equal(f"{where}: id", actual["id"], id_)
-        report.expect(same_class(actual["class_"], class_),
-                      f"{where}: class is {show_class(actual['class_'])}, expected {show_class(class_)}")
+        # Class names match without regard to case, as the system looks them up.
+        same = (actual["class_"] == class_ if isinstance(class_, int)
+                else str(actual["class_"]).lower() == class_.lower())
+        report.expect(same, f"{where}: class {actual['class_']!r}, expected {class_!r}")
         if text is ANY_TEXT:
-            report.expect(isinstance(actual["text"], str),
-                          f"{where}: text is ordinal {actual['text']}, expected a string")
-        elif isinstance(text, int):
-            report.expect(actual["text"] == text,
-                          f"{where}: text is {actual['text']!r}, expected the ordinal {text}")
+            report.expect(isinstance(actual["text"], str), f"{where}: text is not a string")
         else:
             report.equal(f"{where}: text", actual["text"], text)
-        full = WS_CHILD | style
-        report.expect(actual["style"] == full,
-                      f"{where}: style is {style_names(actual['style'], actual['class_'])}, "
-                      f"expected {style_names(full, class_)}")
+        report.equal(f"{where}: style", hex(actual["style"]), hex(WS_CHILD | style))
         report.equal(f"{where}: x, y, width, height", actual["rect"], rect)
-        report.equal(f"{where}: extended style", actual["ex_style"], 0, hex_=True)
-        report.equal(f"{where}: help id", actual["help_id"], 0)
-        report.equal(f"{where}: creation data bytes", actual["extra"], 0)
-    for control in controls:
-        if control["class_"] == BUTTON and control["style"] & BS_TYPEMASK == BS_DEFPUSHBUTTON:
-            report.expect(False, f"control id {control['id']} is a BS_DEFPUSHBUTTON")
+        report.equal(f"{where}: extended style, help id, creation data", actual["rest"], (0, 0, 0))
+    for control in dialog["controls"]:
+        report.expect(control["class_"] != BUTTON
+                      or control["style"] & BS_TYPEMASK != BS_DEFPUSHBUTTON,
+                      f"control id {control['id']} is a BS_DEFPUSHBUTTON")
 
-
-# --- Bitmap and icons. -----------------------------------------------------------------------
 
 def dib_header(data):
     """(width, height, planes, bpp, compression, palette entries) of a BITMAPINFOHEADER, or
@@ -511,227 +262,149 @@ def dib_header(data):
         return None
     width, height, planes, bpp, compression = struct.unpack_from("<iiHHI", data, 4)
     (used,) = struct.unpack_from("<I", data, 32)
-    palette = (used or 1 << bpp) if bpp <= 8 else used
-    return width, height, planes, bpp, compression, palette
+    return width, height, planes, bpp, compression, (used or 1 << bpp) if bpp <= 8 else used
 
 
 def row_bytes(width, bpp):
     return (width * bpp + 31) // 32 * 4
 
 
-def check_pictures(report, resources, _args):
-    bitmap = find_one(report, resources, RT_BITMAP, BITMAP_ID, "bitmap 147")
-    if bitmap is not None:
-        header = dib_header(bitmap.data)
-        if report.expect(header is not None, "bitmap 147 does not start with a BITMAPINFOHEADER"):
-            width, height, planes, bpp, compression, palette = header
-            report.equal("bitmap 147: width, height", (width, abs(height)), BITMAP_SIZE)
-            report.equal("bitmap 147: bits per pixel", bpp, BITMAP_BPP)
-            report.equal("bitmap 147: planes", planes, 1)
-            report.equal("bitmap 147: compression (BI_RGB)", compression, 0)
-            need = 40 + 4 * palette + row_bytes(width, bpp) * abs(height)
-            report.expect(len(bitmap.data) >= need,
-                          f"bitmap 147 holds {len(bitmap.data)} bytes, its pixels need {need}")
+def check_pictures(report, pe):
+    res = resources(pe)
+    bitmap = find_one(report, res, RT_BITMAP, BITMAP_ID, "bitmap 147")
+    header = dib_header(bitmap) if bitmap else None
+    if report.expect(header is not None, "bitmap 147 has no BITMAPINFOHEADER"):
+        width, height, planes, bpp, compression, palette = header
+        report.equal("bitmap 147: size, bits per pixel, planes, compression",
+                     ((width, abs(height)), bpp, planes, compression), (BITMAP_SIZE, BITMAP_BPP, 1, 0))
+        need = 40 + 4 * palette + row_bytes(width, bpp) * abs(height)
+        report.expect(len(bitmap) >= need, f"bitmap 147 holds {len(bitmap)} bytes, needs {need}")
 
-    groups = [r for r in resources if r.type == RT_GROUP_ICON]
-    named = [r.name for r in groups if isinstance(r.name, str)]
     # The shell shows the first group of the directory: named ones sort before numbered ones.
-    report.expect(not named, f"named icon groups {named} come before group 1 as the exe's icon")
-    numbered = sorted(r.name for r in groups if isinstance(r.name, int))
-    report.expect(numbered and numbered[0] == ICON_GROUP_ID,
-                  f"icon group 1 is not the exe's icon: the numbered groups are {numbered}")
-
-    group = find_one(report, resources, RT_GROUP_ICON, ICON_GROUP_ID, "icon group 1")
+    groups = sorted((isinstance(name, str), name) for kind, name in res if kind == RT_GROUP_ICON)
+    report.expect(groups[:1] == [(False, ICON_GROUP_ID)],
+                  f"icon group 1 is not the exe's icon: the groups are {groups}")
+    group = find_one(report, res, RT_GROUP_ICON, ICON_GROUP_ID, "icon group 1")
     if group is None:
         return
-    icons = {r.name: r for r in resources if r.type == RT_ICON}
-    reserved, kind, count = unpack("<HHH", group.data, 0)
-    report.equal("icon group 1: reserved, type", (reserved, kind), (0, 1))
-    report.equal("icon group 1: directory size", len(group.data), 6 + 14 * count)
+    icons = {name: data[0] for (kind, name), data in res.items() if kind == RT_ICON}
+    reserved, kind, count = struct.unpack_from("<HHH", group, 0)
+    report.equal("icon group 1: reserved, type, directory size", (reserved, kind, len(group)),
+                 (0, 1, 6 + 14 * count))
     found = []
-    referenced = set()
     for i in range(count):
-        width, height, colours, _, planes, bpp, size, icon_id = unpack("<BBBBHHIH", group.data,
-                                                                       6 + 14 * i)
+        width, height, colours, _, planes, bpp, size, icon_id = struct.unpack_from(
+            "<BBBBHHIH", group, 6 + 14 * i)
         width, height = width or 256, height or 256
         where = f"icon group 1, entry {i + 1} (icon {icon_id})"
-        report.equal(f"{where}: height", height, width)
         found.append((width, bpp))
-        referenced.add(icon_id)
         image = icons.get(icon_id)
-        if not report.expect(image is not None, f"{where}: RT_ICON {icon_id} is missing"):
-            continue
-        report.equal(f"{where}: bytes in the directory and in the image", size, len(image.data))
-        header = dib_header(image.data)
-        if not report.expect(header is not None, f"{where}: image has no BITMAPINFOHEADER"):
+        header = dib_header(image) if image else None
+        if not report.expect(header is not None, f"{where}: no image with a BITMAPINFOHEADER"):
             continue
         iw, ih, iplanes, ibpp, compression, palette = header
-        report.equal(f"{where}: image width, height (XOR and AND masks)", (iw, ih),
-                     (width, 2 * width))
-        report.equal(f"{where}: image bits per pixel", ibpp, bpp)
-        report.equal(f"{where}: planes in directory and image", (planes, iplanes), (1, 1))
-        report.equal(f"{where}: image compression (BI_RGB)", compression, 0)
         need = 40 + 4 * palette + (row_bytes(iw, ibpp) + row_bytes(iw, 1)) * (ih // 2)
-        report.equal(f"{where}: image bytes", len(image.data), need)
-        report.equal(f"{where}: colour count", colours, 16 if bpp == 4 else 0)
-    missing = sorted(ICON_IMAGES - set(found))
-    extra = sorted(set(found) - ICON_IMAGES)
-    report.expect(not missing, f"icon group 1 lacks the images (size, bpp) {missing}")
-    report.expect(not extra, f"icon group 1 has images (size, bpp) not in the design: {extra}")
-    report.expect(len(found) == len(set(found)), f"icon group 1 repeats images: {sorted(found)}")
-    orphans = sorted(set(icons) - referenced) if len(groups) == 1 else []
-    report.expect(not orphans, f"RT_ICON images {orphans} belong to no icon group")
+        report.equal(f"{where}: height, colours, planes", (height, colours, planes),
+                     (width, 16 if bpp == 4 else 0, 1))
+        # The image holds the colour bits and the AND mask, so its height counts twice.
+        report.equal(f"{where}: image width, height, bpp, planes, compression",
+                     (iw, ih, ibpp, iplanes, compression), (width, 2 * width, bpp, 1, 0))
+        report.equal(f"{where}: bytes in the directory, in the image, needed",
+                     (size, len(image)), (need, need))
+    report.equal("icon group 1: images (size, bpp)", sorted(found), sorted(ICON_IMAGES))
+    if len(groups) == 1:
+        orphans = sorted(set(icons) - {struct.unpack_from("<H", group, 18 + 14 * i)[0]
+                                       for i in range(count)})
+        report.expect(not orphans, f"RT_ICON images {orphans} belong to no icon group")
 
 
-# --- Manifest. -------------------------------------------------------------------------------
+# --- Manifest and version. -------------------------------------------------------------------
 
-ASM_V1 = "{urn:schemas-microsoft-com:asm.v1}"
-ASM_V3 = "{urn:schemas-microsoft-com:asm.v3}"
-COMPATIBILITY = "{urn:schemas-microsoft-com:compatibility.v1}"
-
-
-def check_manifest(report, resources, _args):
-    manifests = [r for r in resources if r.type == RT_MANIFEST]
-    report.equal("manifest resource ids", [m.name for m in manifests], [MANIFEST_ID])
-    for m in manifests:
-        report.expect(b"common-controls" not in m.data.lower(),
-                      f"manifest {m.name} mentions Microsoft.Windows.Common-Controls")
-    manifest = find_one(report, resources, RT_MANIFEST, MANIFEST_ID, "manifest 1")
-    if manifest is None:
+def check_manifest(report, pe):
+    res = resources(pe)
+    report.equal("manifest resource ids", [n for k, n in res if k == RT_MANIFEST], [1])
+    data = find_one(report, res, RT_MANIFEST, 1, "manifest 1")
+    if data is None:
         return
-    try:
-        root = ET.fromstring(manifest.data)
-    except ET.ParseError as e:
-        report.expect(False, f"manifest 1 is not well-formed XML: {e}")
-        return
-    report.equal("manifest: root element", root.tag, ASM_V1 + "assembly")
-    report.equal("manifest: manifestVersion", root.get("manifestVersion"), "1.0")
-    path = f"{ASM_V3}trustInfo/{ASM_V3}security/{ASM_V3}requestedPrivileges/{ASM_V3}requestedExecutionLevel"
-    levels = root.findall(path)
-    everywhere = [e for e in root.iter() if e.tag.endswith("requestedExecutionLevel")]
-    report.expect(len(levels) == 1 and len(everywhere) == 1,
-                  f"manifest: {len(everywhere)} requestedExecutionLevel elements, {len(levels)} of "
-                  "them at trustInfo (asm.v3)/security/requestedPrivileges; expected exactly one there")
-    if levels:
-        report.equal("manifest: requestedExecutionLevel level", levels[0].get("level"),
-                     "requireAdministrator")
-        report.equal("manifest: requestedExecutionLevel uiAccess", levels[0].get("uiAccess"), "false")
-    dependencies = [e.tag for e in root.iter() if e.tag.split("}")[-1] == "dependency"]
-    report.expect(not dependencies, f"manifest declares dependencies: {dependencies}")
-    # Declared in the compatibility section, and nowhere else.
-    path = f"{COMPATIBILITY}compatibility/{COMPATIBILITY}application/{COMPATIBILITY}supportedOS"
-    declared = [e.get("Id", "").lower() for e in root.findall(path)]
-    everywhere = [e for e in root.iter() if e.tag.endswith("supportedOS")]
-    report.equal("manifest: supportedOS elements outside compatibility/application",
-                 len(everywhere) - len(declared), 0)
-    report.equal("manifest: supportedOS ids", sorted(declared), sorted(SUPPORTED_OS))
-    # The label fonts are pixel heights; the classic look is wanted at every scale.
-    dpi = [e.tag for e in root.iter() if e.tag.split("}")[-1] in ("dpiAware", "dpiAwareness")]
-    report.expect(not dpi, f"manifest declares DPI awareness: {dpi}")
+    report.expect(b"common-controls" not in data.lower(), "mentions the Common-Controls assembly")
+    root = ET.fromstring(data)
+    v1, v3 = "{urn:schemas-microsoft-com:asm.v1}", "{urn:schemas-microsoft-com:asm.v3}"
+    compatibility = "{urn:schemas-microsoft-com:compatibility.v1}"
+    report.equal("manifest: root element, version", (root.tag, root.get("manifestVersion")),
+                 (v1 + "assembly", "1.0"))
+
+    def local(element):
+        return element.tag.split("}")[-1]
+
+    # Each setting must sit where the loader looks for it, and nowhere else.
+    path = f"{v3}trustInfo/{v3}security/{v3}requestedPrivileges/{v3}requestedExecutionLevel"
+    levels = [(e.get("level"), e.get("uiAccess")) for e in root.findall(path)]
+    everywhere = [e for e in root.iter() if local(e) == "requestedExecutionLevel"]
+    report.equal("manifest: requestedExecutionLevel (level, uiAccess)", levels,
+                 [("requireAdministrator", "false")])
+    report.equal("manifest: requestedExecutionLevel elements", len(everywhere), 1)
+    path = f"{compatibility}compatibility/{compatibility}application/{compatibility}supportedOS"
+    declared = sorted(e.get("Id", "").lower() for e in root.findall(path))
+    report.equal("manifest: supportedOS ids", declared, sorted(SUPPORTED_OS))
+    report.equal("manifest: supportedOS elements",
+                 len([e for e in root.iter() if local(e) == "supportedOS"]), len(declared))
+    # No side-by-side dependencies; no DPI awareness: the label fonts are pixel heights and the
+    # classic look is wanted at every scale.
+    unwanted = [local(e) for e in root.iter()
+                if local(e) in ("dependency", "dpiAware", "dpiAwareness")]
+    report.expect(not unwanted, f"manifest declares {unwanted}")
 
 
-# --- Version resource. -----------------------------------------------------------------------
-
-def read_version_node(data, offset):
-    """One node of a VS_VERSIONINFO tree: (key, value bytes, children, end offset)."""
-    length, value_length, kind = unpack("<HHH", data, offset)
-    end = offset + length
-    if length < 6 or end > len(data):
-        raise Fatal(f"version resource node at {offset} has length {length}")
-    key, pos = read_name(data, offset + 6)
-    pos = align4(pos)
-    size = value_length * 2 if kind == 1 else value_length  # text values count characters
-    value = data[pos:pos + size]
-    pos = align4(pos + size)
-    children = []
-    while pos < end:
-        child = read_version_node(data, pos)
-        children.append(child)
-        pos = align4(child[3])
-    return key, value, children, end
-
-
-def text_value(value):
-    return value.decode("utf-16-le").split("\0")[0]
-
-
-def split_version(ms, ls):
-    return ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF
-
-
-def expected_version():
-    """(year, month, day) of the packed number in the file VERSION."""
+def check_version(report, pe):
     with open(VERSION_FILE, encoding="ascii") as f:
         packed = f.read().strip()
-    if not re.fullmatch(r"\d{8}", packed):
-        raise Fatal(f"VERSION holds {packed!r}, not YYYYMMDD")
-    return int(packed[:4]), int(packed[4:6]), int(packed[6:])
-
-
-def check_version(report, resources, _args):
-    res = find_one(report, resources, RT_VERSION, VERSION_ID, "version resource 1")
-    if res is None:
+    if not report.expect(re.fullmatch(r"\d{8}", packed), f"VERSION holds {packed!r}"):
         return
-    year, month, day = expected_version()
-    numbers = (year, month, day, 0)
-    text = f"{year}.{month}.{day}.0"
-    key, fixed, children, _ = read_version_node(res.data, 0)
-    report.equal("version: root key", key, "VS_VERSION_INFO")
-    if report.expect(len(fixed) == 52, f"version: VS_FIXEDFILEINFO holds {len(fixed)} bytes"):
-        (signature, _, file_ms, file_ls, product_ms, product_ls, _, flags, os_, type_,
-         _, _, _) = struct.unpack("<13I", fixed)
-        report.equal("version: VS_FIXEDFILEINFO signature", signature,
-                     VS_FIXEDFILEINFO_SIGNATURE, hex_=True)
-        report.equal("version: FILEVERSION", split_version(file_ms, file_ls), numbers)
-        report.equal("version: PRODUCTVERSION", split_version(product_ms, product_ls), numbers)
-        report.equal("version: FILEFLAGS (no debug, pre-release or patched build)", flags, 0)
-        report.equal("version: FILEOS", os_, VOS_NT_WINDOWS32, hex_=True)
-        report.equal("version: FILETYPE", type_, VFT_APP)
+    numbers = (int(packed[:4]), int(packed[4:6]), int(packed[6:]), 0)
+    text = ".".join(map(str, numbers))
+    if not report.expect(hasattr(pe, "VS_FIXEDFILEINFO"), "no version resource"):
+        return
+    fixed = pe.VS_FIXEDFILEINFO[0]
 
-    blocks = {k: c for k, _, c, _ in children}
+    def split(ms, ls):
+        return ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF
+
+    report.equal("version: FILEVERSION, PRODUCTVERSION",
+                 (split(fixed.FileVersionMS, fixed.FileVersionLS),
+                  split(fixed.ProductVersionMS, fixed.ProductVersionLS)), (numbers, numbers))
+    # No debug, pre-release or patched build; Windows NT, an application.
+    report.equal("version: FILEFLAGS, FILEOS, FILETYPE",
+                 (fixed.FileFlags, hex(fixed.FileOS), fixed.FileType), (0, hex(0x40004), 1))
+    blocks = {b.Key.decode(): b for b in pe.FileInfo[0]}
     report.equal("version: blocks", sorted(blocks), ["StringFileInfo", "VarFileInfo"])
-    tables = {k: c for k, _, c, _ in blocks.get("StringFileInfo", [])}
-    report.equal("version: string tables", sorted(tables), [VERSION_BLOCK])
-    strings = {k: text_value(v) for k, v, _, _ in tables.get(VERSION_BLOCK, [])}
-    report.equal("version: strings", strings, {
+    tables = {t.LangID.decode(): {k.decode(): v.decode() for k, v in t.entries.items()}
+              for t in getattr(blocks.get("StringFileInfo"), "StringTable", [])}
+    report.equal("version: string tables (Simplified Chinese, Unicode)", sorted(tables),
+                 ["080404b0"])
+    report.equal("version: strings", tables.get("080404b0"), {
         "FileDescription": "Zantrel安装", "ProductName": "Zantrel", "FileVersion": text,
         "ProductVersion": text, "OriginalFilename": "SetUp.exe", "InternalName": "SetUp"})
-    translations = [struct.unpack("<HH", v) for k, v, _, _ in blocks.get("VarFileInfo", [])
-                    if k == "Translation"]
-    report.equal("version: Translation", translations, [VERSION_TRANSLATION])
+    translations = [var.entry.get(b"Translation")
+                    for var in getattr(blocks.get("VarFileInfo"), "Var", [])]
+    report.equal("version: Translation", translations, ["0x0804 0x04b0"])
 
 
-# --- Driver. ---------------------------------------------------------------------------------
-
-GROUPS = {
-    "pe-header": (check_pe_header, False),
-    "imports": (check_imports, False),
-    "dialog": (check_dialog, True),
-    "pictures": (check_pictures, True),
-    "manifest": (check_manifest, True),
-    "version": (check_version, True),
-}
+GROUPS = {"pe-header": check_pe_header, "imports": check_imports, "dialog": check_dialog,
+          "pictures": check_pictures, "manifest": check_manifest, "version": check_version}
 
 
 def main(argv):
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("group", choices=sorted(GROUPS))
-    parser.add_argument("exe")
-    parser.add_argument("--objdump", help="cross-check the imports with objdump -p")
-    parser.add_argument("--windres", default="x86_64-w64-mingw32-windres")
-    args = parser.parse_args(argv)
-    check, wants_resources = GROUPS[args.group]
+    if len(argv) != 2 or argv[0] not in GROUPS:
+        print(__doc__)
+        return 2
     report = Report()
     try:
-        with open(args.exe, "rb") as f:
-            exe = f.read()
-        check(report, extract_resources(args.windres, args.exe) if wants_resources else exe, args)
-    except (OSError, ValueError, Fatal, subprocess.CalledProcessError) as e:
-        print(f"FAIL {args.group}: {e}")
-        return 1
+        GROUPS[argv[0]](report, pefile.PE(argv[1]))
+    except (OSError, pefile.PEFormatError, struct.error, ET.ParseError) as e:
+        report.expect(False, f"{argv[0]}: {e}")
     for failure in report.failures:
         print(f"FAIL {failure}")
-    print(f"{args.group}: {report.checks - len(report.failures)} of {report.checks} checks passed")
+    print(f"{argv[0]}: {report.checks - len(report.failures)} of {report.checks} checks passed")
     return 1 if report.failures else 0
 
 

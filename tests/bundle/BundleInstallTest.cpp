@@ -16,8 +16,6 @@
 
 namespace {
 
-using testui::WaitUntil;
-
 const char kBundle[] = BUNDLE_FOLDER;
 const char* const kHost2022 = testreg::kHost2022Key;
 const char kHost2025[] = "SOFTWARE\\ZWSOFT\\MEP\\2025 SP1\\zh-CN";
@@ -44,20 +42,17 @@ TEST(Bundle, UnpackedZipInstallsEndToEnd) {
   ASSERT_TRUE(testfs::Exists(exe)) << exe << ": run bundle_test.py --unpack first";
   EXPECT_EQ(testfs::List(kBundle), (std::vector<std::string>{"Data", "SetUp.exe"}));
 
-  testproc::Child installer(exe);
-  ASSERT_TRUE(installer.Started());
-  testui::BoxAnswerer boxes({}, installer.Id());
-  HWND dialog = installer.SetupDialog();
-  ASSERT_NE(dialog, nullptr);
-  EXPECT_TRUE(testui::ItemEnabled(dialog, IDC_YEAR_2022));
-  EXPECT_TRUE(testui::ItemEnabled(dialog, IDC_YEAR_2025));
-  testui::InstallInto(dialog, target.Path());
-  EXPECT_TRUE(boxes.WaitForCount(1, 60000));
-  ASSERT_TRUE(installer.Ended());
-
-  const auto records = boxes.Records();
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].text, kSuccessText);
+  testproc::InstallerRun run;
+  ASSERT_NO_FATAL_FAILURE(testproc::RunInstaller(
+      exe,
+      [&](HWND dialog, testui::BoxAnswerer& boxes) {
+        EXPECT_TRUE(testui::ItemEnabled(dialog, IDC_YEAR_2022));
+        EXPECT_TRUE(testui::ItemEnabled(dialog, IDC_YEAR_2025));
+        testproc::InstallInto(target.Path())(dialog, boxes);
+      },
+      run));
+  ASSERT_EQ(run.boxes.size(), 1u);
+  EXPECT_EQ(run.boxes[0].text, kSuccessText);
 
   // Everything but what the bundle command warned about (bundle_test.py's LEFT_OUT) and the fonts.
   const std::string product = target / "Zantrel";

@@ -14,42 +14,39 @@ std::string Resolve(const std::string& folder, const std::string& installer = "S
   return FindPackageFolderFor(folder + "\\" + installer, package) ? package : std::string();
 }
 
+// The Data folder beside the installer (even empty), else the installer's own folder when the
+// module file is there; otherwise one box a call. 淺 is 9C 5C: a byte-wise search for the last
+// separator would cut inside the installer's own name.
 TEST(PackageSource, DataFolderFirstThenTheModuleBesideTheInstaller) {
+  const struct {
+    const char* folder;
+    std::vector<std::string> entries;  // folders end in a backslash
+    const char* installer;
+    const char* found;  // below the folder; nullptr: no package
+  } cases[] = {
+      {"both", {"Data\\", "Quorel2021.zrx"}, "SetUp.exe", "\\Data"},
+      {"datafile", {"Data", "Quorel2021.zrx"}, "SetUp.exe", ""},
+      {"安装淺", {"Data\\"}, "SetUp淺.exe", "\\Data"},
+      {"modulefolder", {"Quorel2021.zrx\\"}, "SetUp.exe", nullptr},
+      {"empty", {}, "SetUp.exe", nullptr},
+  };
   testui::BoxAnswerer boxes;
-  testfs::TempDir both("both");  // an empty Data folder is accepted as it is
-  testfs::MakeDir(both / "Data");
-  testfs::WriteFile(both / "Quorel2021.zrx", "module");
-  EXPECT_EQ(Resolve(both.Path()), both / "Data");
-
-  testfs::TempDir dataFile("datafile");
-  testfs::WriteFile(dataFile / "Data", "not a folder");
-  testfs::WriteFile(dataFile / "Quorel2021.zrx", "module");
-  EXPECT_EQ(Resolve(dataFile.Path()), dataFile.Path());
-  EXPECT_TRUE(boxes.Records().empty());
-}
-
-TEST(PackageSource, NoPackageShowsOneBoxPerCall) {
-  testui::BoxAnswerer boxes;
-  testfs::TempDir moduleFolder("modulefolder");
-  testfs::MakeDir(moduleFolder / "Quorel2021.zrx");
-  EXPECT_EQ(Resolve(moduleFolder.Path()), "");
-  testfs::TempDir empty("empty");
-  EXPECT_EQ(Resolve(empty.Path()), "");
-
-  const std::vector<testui::BoxRecord> records = boxes.Records();
-  ASSERT_EQ(records.size(), 2u);
-  for (const testui::BoxRecord& box : records) ExpectNoPackageBox(box);
-}
-
-TEST(PackageSource, CutsAtTheRealLastSeparator) {
-  testui::BoxAnswerer boxes;
-  testfs::TempDir root("dbcs");
-  // 淺 is 9C 5C: a byte-wise search would cut inside the installer's own name.
-  const std::string folder = root / "安装淺";
-  testfs::MakeDir(folder);
-  testfs::MakeDir(folder + "\\Data");
-  EXPECT_EQ(Resolve(folder, "SetUp淺.exe"), folder + "\\Data");
-  EXPECT_TRUE(boxes.Records().empty());
+  testfs::TempDir root("source");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.folder);
+    const std::string folder = root / c.folder;
+    testfs::MakeDir(folder);
+    for (const std::string& entry : c.entries) {
+      if (entry.back() == '\\')
+        testfs::MakeDir(folder + "\\" + entry.substr(0, entry.size() - 1));
+      else
+        testfs::WriteFile(folder + "\\" + entry, "x");
+    }
+    const std::size_t before = boxes.Records().size();
+    EXPECT_EQ(Resolve(folder, c.installer), c.found ? folder + c.found : std::string());
+    ASSERT_EQ(boxes.Records().size(), before + (c.found ? 0 : 1));
+    if (!c.found) ExpectNoPackageBox(boxes.Records().back());
+  }
 }
 
 TEST(PackageSource, InstallerPathWithoutSeparatorIsNoPackage) {
@@ -137,12 +134,18 @@ TEST(FileProbes, MakeReplaceableClearsWhatBlocksACopyAndKeepsTheRest) {
   }
 }
 
-// Without a mark (and Wine has no streams at all): false, and the file is left as it was.
-TEST(FileProbes, RemoveDownloadMarkLeavesAnUnmarkedFileAsItWas) {
+// The mark goes and the file stays as it was; without a mark, false. Wine has no streams, but
+// keeps "a.txt:Zone.Identifier" as a file of that name, which the same calls make and remove.
+TEST(FileProbes, RemoveDownloadMarkRemovesTheMarkAlone) {
   testfs::TempDir root("mark");
   const std::string file = root / "a.txt";
+  const std::string mark = file + ":Zone.Identifier";
   testfs::WriteFile(file, "contents");
+  testfs::WriteFile(mark, "[ZoneTransfer]\r\nZoneId=3\r\n");
+  ASSERT_TRUE(testfs::Exists(mark));
   const DWORD attributes = testfs::Attributes(file);
+  EXPECT_TRUE(RemoveDownloadMark(file));
+  EXPECT_FALSE(testfs::Exists(mark));
   EXPECT_FALSE(RemoveDownloadMark(file));
   EXPECT_EQ(testfs::ReadFile(file), "contents");
   EXPECT_EQ(testfs::Attributes(file), attributes);

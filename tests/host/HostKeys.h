@@ -1,4 +1,4 @@
-// Shared by the host tests: a clean HKLM\SOFTWARE\ZWSOFT, keys nobody may open, handle counts.
+// Shared by the host tests: a clean HKLM\SOFTWARE\ZWSOFT, handle counts, discovered entries.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,22 +15,6 @@ namespace hosttest {
 
 constexpr const char* kVendorKey = "SOFTWARE\\ZWSOFT";
 
-// Gives back access to every key below `path` that a LockedKey left denied (a test that crashed
-// would otherwise leave a tree that cannot be deleted).
-void UnlockTree(const std::string& path);
-
-// Denies every access to a key (an empty DACL) until destroyed; it still shows in enumerations.
-class LockedKey {
- public:
-  explicit LockedKey(std::string path);
-  ~LockedKey();
-  LockedKey(const LockedKey&) = delete;
-  LockedKey& operator=(const LockedKey&) = delete;
-
- private:
-  std::string path;
-};
-
 // The number of handles open in this process.
 int OpenHandleCount();
 
@@ -43,9 +27,6 @@ Entries EntriesOf(const HostRegistry& hosts, int year);
 // Every test starts and ends with an empty vendor key.
 class HostKeysTest : public testing::Test {
  private:
-  struct Unlock {
-    Unlock() { UnlockTree(kVendorKey); }
-  } unlock;
   testreg::CleanHostKeys clean;
 };
 

@@ -9,8 +9,8 @@ namespace {
 
 using hosttest::Entries;
 using hosttest::EntriesOf;
-using hosttest::LockedKey;
 using hosttest::Repeat;
+using testreg::LockedKey;
 
 const std::string kZwcad = "SOFTWARE\\ZWSOFT\\ZWCAD\\";
 const std::string kZwcadA = "SOFTWARE\\ZWSOFT\\ZWCADA\\";

@@ -1,8 +1,6 @@
 // Registration against real keys in the test prefix's HKLM.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "host/HostRegistry.h"
 #include "host/Registration.h"
 #include "tests/host/HostKeys.h"
@@ -12,6 +10,7 @@ namespace {
 
 using hosttest::OpenHandleCount;
 using hosttest::Repeat;
+using testreg::ValueNames;
 
 const std::string kZwcad = "SOFTWARE\\ZWSOFT\\ZWCAD\\";
 const std::string kZwcadM = "SOFTWARE\\ZWSOFT\\ZWCADM\\";
@@ -43,22 +42,6 @@ std::string SeedEarlierApplication(const std::string& keyPath, int year,
   const std::string app = AppKey(keyPath, year);
   for (const auto& [name, value] : values) testreg::SetString(app, name, value);
   return app;
-}
-
-std::vector<std::string> ValueNames(const std::string& path) {
-  std::vector<std::string> names;
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-    return names;
-  char name[256];
-  DWORD length = sizeof(name);
-  for (DWORD i = 0;
-       RegEnumValueA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-       ++i, length = sizeof(name))
-    names.emplace_back(name, length);
-  RegCloseKey(key);
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 // The two values with their exact types and stored lengths.
@@ -178,11 +161,8 @@ TEST_F(Registration, KeyPathsThatCannotBeOpenedOrWrittenAreSkipped) {
   const std::string good = kZwcad + "2024\\Good\\";
   SeedHost(good);
   // Below a volatile key only volatile keys can be made, so the create step fails there.
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, transient.c_str(), 0, nullptr, REG_OPTION_VOLATILE,
-                            KEY_ALL_ACCESS, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  RegCloseKey(key);
+  testreg::CreateKey(transient, true);
+  ASSERT_TRUE(testreg::KeyExists(transient));
   HostRegistry hosts;
   hosts.installFolder = kFolder;
   hosts.keyPaths[2024 - kFirstHostYear] = {gone, transient, good};

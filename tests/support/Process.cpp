@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/Boxes.h"
+#include <set>
+
+#include "framework/Text.h"
 
 namespace testproc {
 
@@ -51,6 +53,48 @@ HWND Child::SetupDialog(DWORD timeoutMs) const {
       },
       timeoutMs);
   return dialog;
+}
+
+void RunInstaller(const std::string& exe, const InstallerScript& script, InstallerRun& run) {
+  Child installer(exe);
+  ASSERT_TRUE(installer.Started()) << exe;
+  testui::BoxAnswerer boxes({}, installer.Id());
+  HWND dialog = installer.SetupDialog();
+  ASSERT_NE(dialog, nullptr);
+  script(dialog, boxes);
+  run.ended = installer.Ended();
+  run.exitCode = installer.ExitCode();
+  run.boxes = boxes.Records();
+  ASSERT_TRUE(run.ended);
+}
+
+InstallerScript InstallInto(const std::string& destination) {
+  return [destination](HWND dialog, testui::BoxAnswerer& boxes) {
+    testui::InstallInto(dialog, destination);
+    ASSERT_TRUE(boxes.WaitForCount(1, 60000));
+  };
+}
+
+void EndOrphanedHosts() {
+  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return;
+  std::set<DWORD> alive;
+  std::vector<PROCESSENTRY32> hosts;
+  PROCESSENTRY32 entry = {};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+    alive.insert(entry.th32ProcessID);
+    if (mbcs::Contains(mbcs::ToLower(entry.szExeFile), "zwcad.exe")) hosts.push_back(entry);
+  }
+  CloseHandle(snapshot);
+  for (const PROCESSENTRY32& host : hosts) {
+    if (alive.count(host.th32ParentProcessID)) continue;
+    if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, host.th32ProcessID)) {
+      TerminateProcess(process, 1);
+      WaitForSingleObject(process, 10000);
+      CloseHandle(process);
+    }
+  }
 }
 
 bool Listed(const std::string& exeName) {

@@ -5,9 +5,12 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "tests/support/Boxes.h"
 #include "tests/support/Files.h"
 
 namespace testproc {
@@ -36,6 +39,25 @@ class Child {
   bool started = false;
   PROCESS_INFORMATION info{};
 };
+
+// What a run of the installer showed: its boxes in order, and how it ended.
+struct InstallerRun {
+  std::vector<testui::BoxRecord> boxes;
+  bool ended = false;
+  DWORD exitCode = STILL_ACTIVE;
+};
+using InstallerScript = std::function<void(HWND dialog, testui::BoxAnswerer& boxes)>;
+
+// The installer run as a user runs it: `exe` started, each of its boxes answered (the first
+// button unless the script says otherwise), its shown dialog handed to `script`, and the process
+// waited for. Call with ASSERT_NO_FATAL_FAILURE.
+void RunInstaller(const std::string& exe, const InstallerScript& script, InstallerRun& run);
+// The usual script: `destination` typed, Install pressed, the first box waited for.
+InstallerScript InstallInto(const std::string& destination);
+
+// Ends the host-named processes whose starter has gone (a test killed on its time limit leaves
+// its NamedIdle behind, and every later press of Install would warn about it).
+void EndOrphanedHosts();
 
 // Whether a process of exactly this exe name is in the process list.
 bool Listed(const std::string& exeName);

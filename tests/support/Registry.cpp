@@ -1,6 +1,7 @@
 #include "tests/support/Registry.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "tests/support/Files.h"
 
@@ -11,10 +12,11 @@ void DeleteTree(const std::string& path) {
   RegDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str());
 }
 
-void CreateKey(const std::string& path) {
+void CreateKey(const std::string& path, bool isVolatile) {
   HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                      &key, nullptr) == ERROR_SUCCESS)
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr,
+                      isVolatile ? REG_OPTION_VOLATILE : 0, KEY_ALL_ACCESS, nullptr, &key,
+                      nullptr) == ERROR_SUCCESS)
     RegCloseKey(key);
 }
 
@@ -123,6 +125,16 @@ std::string Dump(const std::string& path) {
   return out;
 }
 
+std::vector<std::string> ValueNames(const std::string& path) {
+  Tree tree;
+  ReadTree(path, tree);
+  const std::string own = "HKLM\\" + path + " : ";
+  std::vector<std::string> names;
+  for (const auto& [entry, record] : tree)
+    if (entry.compare(0, own.size(), own) == 0) names.push_back(entry.substr(own.size()));
+  return names;
+}
+
 bool DenyAll(HKEY key) {
   alignas(DWORD) char buffer[64];
   ACL* empty = reinterpret_cast<ACL*>(buffer);
@@ -134,6 +146,58 @@ bool AllowAll(HKEY key) {
   return SetDacl(key, nullptr);
 }
 
+namespace {
+
+void SetAccess(const std::string& path, bool (*set)(HKEY)) {
+  HKEY key = nullptr;
+  // The owner may always rewrite the DACL, even an empty one.
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, WRITE_DAC, &key) != ERROR_SUCCESS) return;
+  set(key);
+  RegCloseKey(key);
+}
+
+// Opens `name` below `parent` for reading, giving back access first where it was denied, and
+// does the same below it. Wide names and handles: every name and depth a test can make.
+void UnlockBelow(HKEY parent, const std::wstring& name) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(parent, name.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    // The owner may always rewrite the DACL, even an empty one.
+    if (RegOpenKeyExW(parent, name.c_str(), 0, WRITE_DAC, &key) != ERROR_SUCCESS) return;
+    AllowAll(key);
+    RegCloseKey(key);
+    if (RegOpenKeyExW(parent, name.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+  }
+  std::vector<std::wstring> names;
+  for (DWORD i = 0;; ++i) {
+    wchar_t child[256];
+    DWORD length = 256;
+    const LONG status = RegEnumKeyExW(key, i, child, &length, nullptr, nullptr, nullptr, nullptr);
+    if (status == ERROR_NO_MORE_ITEMS) break;
+    if (status == ERROR_SUCCESS) names.emplace_back(child, length);
+  }
+  for (const std::wstring& child : names) UnlockBelow(key, child);
+  RegCloseKey(key);
+}
+
+}  // namespace
+
+void UnlockTree(const std::string& path) {
+  const int length = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), length);
+  wide.resize(wcslen(wide.c_str()));
+  UnlockBelow(HKEY_LOCAL_MACHINE, wide);
+}
+
+LockedKey::LockedKey(std::string lockedPath) : path(std::move(lockedPath)) {
+  CreateKey(path);
+  SetAccess(path, DenyAll);
+}
+
+LockedKey::~LockedKey() {
+  SetAccess(path, AllowAll);
+}
+
 void SeedHost(const std::string& key, const std::string& location) {
   const bool trailing = !location.empty() && location.back() == '\\';
   testfs::MakeFolders(location.substr(0, location.size() - (trailing ? 1 : 0)) + "\\Fonts");
@@ -141,9 +205,11 @@ void SeedHost(const std::string& key, const std::string& location) {
 }
 
 CleanHostKeys::CleanHostKeys() {
+  UnlockTree("SOFTWARE\\ZWSOFT");
   DeleteTree("SOFTWARE\\ZWSOFT");
 }
 CleanHostKeys::~CleanHostKeys() {
+  UnlockTree("SOFTWARE\\ZWSOFT");
   DeleteTree("SOFTWARE\\ZWSOFT");
 }
 

@@ -5,11 +5,13 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 namespace testreg {
 
 void DeleteTree(const std::string& path);
-void CreateKey(const std::string& path);
+// A volatile key is gone at the next start, and below it only volatile keys can be made.
+void CreateKey(const std::string& path, bool isVolatile = false);
 void SetString(const std::string& path, const std::string& name, const std::string& value);
 void SetRaw(const std::string& path, const std::string& name, DWORD type, const void* data,
             DWORD size);
@@ -23,10 +25,29 @@ void ReadTree(const std::string& path, Tree& out);
 // The same as one text, one entry a line ("(missing)" without the key), for comparisons.
 std::string Dump(const std::string& path);
 
+// The names of a key's own values, sorted.
+std::vector<std::string> ValueNames(const std::string& path);
+
 // Sets the DACL of an open key (opened with WRITE_DAC): an empty one, which denies every access
 // (the key still shows in enumerations), or none, which allows everything again.
 bool DenyAll(HKEY key);
 bool AllowAll(HKEY key);
+
+// Gives back access to every key below `path` that was left denied (a test that crashed would
+// otherwise leave a tree that cannot be deleted).
+void UnlockTree(const std::string& path);
+
+// Denies every access to a key (an empty DACL) until destroyed; it still shows in enumerations.
+class LockedKey {
+ public:
+  explicit LockedKey(std::string path);
+  ~LockedKey();
+  LockedKey(const LockedKey&) = delete;
+  LockedKey& operator=(const LockedKey&) = delete;
+
+ private:
+  std::string path;
+};
 
 // The host installation key that most tests seed (release 2022), and the application key that
 // registration makes below it.
@@ -38,7 +59,7 @@ inline constexpr char kApp2022Key[] =
 // "Location" value `location` (the folder, with or without one trailing backslash).
 void SeedHost(const std::string& key, const std::string& location);
 
-// Empties HKLM\SOFTWARE\ZWSOFT before and after a test.
+// Empties HKLM\SOFTWARE\ZWSOFT before and after a test, unlocking what a test left locked.
 class CleanHostKeys {
  public:
   CleanHostKeys();

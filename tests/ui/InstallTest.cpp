@@ -179,46 +179,40 @@ TEST_F(InstallTest, EmptyOrRelativePathIsRefusedAndTheDialogStaysOpen) {
   EXPECT_FALSE(testreg::KeyExists(testreg::kApp2022Key));
 }
 
-TEST_F(InstallTest, TrailingSeparatorsLoseExactlyOne) {
-  const std::string chosen = target / "two";
-  EXPECT_EQ(Run(chosen + "\\\\"), IDOK);
-  EXPECT_EQ(theHostRegistry.installFolder, chosen + "\\\\Zantrel");
-  EXPECT_TRUE(testfs::Exists(chosen + "\\Zantrel\\Quorel2021.ZRX"));
-}
-
-// 淺 ends in byte 5C: it is a character of the folder name, not a separator to remove.
-TEST_F(InstallTest, FolderEndingInA5CTrailByteKeepsItsLastCharacter) {
-  const std::string chosen = target / "淺";
-  EXPECT_EQ(Run(chosen), IDOK);
-  EXPECT_EQ(theHostRegistry.installFolder, chosen + "\\Zantrel");
-  EXPECT_TRUE(testfs::Exists(chosen + "\\Zantrel\\Quorel2021.ZRX"));
-  EXPECT_EQ(testfs::List(target.Path()), std::vector<std::string>{"淺"});
-}
-
-// The root of a drive becomes "<drive>:\Zantrel".
-TEST_F(InstallTest, DriveRootInstallsIntoZantrelThere) {
-  const testfs::FixedFolder product("C:\\Zantrel");
-  EXPECT_EQ(Run("C:\\"), IDOK);
-  EXPECT_EQ(theHostRegistry.installFolder, product.Path());
-  EXPECT_TRUE(testfs::Exists(product.Path() + "\\Quorel2021.ZRX"));
-}
-
-TEST_F(InstallTest, DefaultPathInstallsIntoQuorelZantrel) {
-  const testfs::FixedFolder chosen("C:\\Quorel");
-  Dlg_Setup fresh;
-  EXPECT_EQ(fresh.destinationPath, chosen.Path());
-  EXPECT_EQ(Run(chosen.Path()), IDOK);
-  EXPECT_TRUE(testfs::Exists(chosen.Path() + "\\Zantrel\\Quorel2021.ZRX"));
-}
-
-// Windows takes "/" for a separator: "C:/Quorel" is absolute, and the text stays as typed.
-TEST_F(InstallTest, ForwardSlashPathInstallsAsTyped) {
-  testfs::RemoveTree("C:\\Quorel");
-  EXPECT_EQ(Run("C:/Quorel"), IDOK);
-  EXPECT_EQ(theHostRegistry.installFolder, "C:/Quorel\\Zantrel");
-  EXPECT_EQ(dialog.destinationPath, "C:/Quorel");
-  EXPECT_TRUE(testfs::Exists("C:\\Quorel\\Zantrel\\Quorel扩展绘图库\\a.dwg"));
-  testfs::RemoveTree("C:\\Quorel");
+// A typed destination, the product folder recorded and registered for it, and where its files
+// land. A failed case leaves nothing for the next: each folder is removed after its case.
+TEST_F(InstallTest, TypedPathGivesTheProductFolderAndItsLoader) {
+  const testfs::FixedFolder driveRoot("C:\\Zantrel"), quorel("C:\\Quorel");
+  EXPECT_EQ(Dlg_Setup().destinationPath, quorel.Path());
+  const struct {
+    std::string typed, product, files;
+  } cases[] = {
+      // Of two trailing separators, exactly one goes.
+      {target / "two\\\\", target / "two\\\\Zantrel", target / "two\\Zantrel"},
+      // 淺 ends in byte 5C: it is a character of the folder name, not a separator to remove.
+      {target / "淺", target / "淺\\Zantrel", target / "淺\\Zantrel"},
+      {"C:\\", "C:\\Zantrel", "C:\\Zantrel"},
+      // The default destination.
+      {"C:\\Quorel", "C:\\Quorel\\Zantrel", "C:\\Quorel\\Zantrel"},
+      // Windows takes "/" for a separator: "C:/Quorel" is absolute, and the text stays as typed.
+      {"C:/Quorel", "C:/Quorel\\Zantrel", "C:\\Quorel\\Zantrel"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.typed);
+    theHostRegistry = HostRegistry();
+    theHostRegistry.DiscoverHosts();
+    EXPECT_EQ(Run(c.typed), IDOK);
+    EXPECT_EQ(dialog.destinationPath, c.typed);
+    EXPECT_EQ(theHostRegistry.installFolder, c.product);
+    DWORD type = 0;
+    std::string loader;
+    EXPECT_TRUE(testreg::QueryValue(testreg::kApp2022Key, "LOADER", type, loader));
+    EXPECT_EQ(loader, c.product + "\\Quorel2021.ZRX" + std::string(1, '\0'));
+    EXPECT_TRUE(testfs::Exists(c.files + "\\Quorel扩展绘图库\\a.dwg"));
+    EXPECT_LE(testfs::List(target.Path()).size(), 1u);
+    for (const std::string& name : testfs::List(target.Path())) testfs::RemoveTree(target / name);
+    testfs::RemoveTree(c.files);
+  }
 }
 
 // A host that runs at the first press gets the warning only; the second press installs anyway.
