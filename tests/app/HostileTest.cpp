@@ -132,35 +132,6 @@ TEST_F(Hostile, PackageOfManyEntriesIsCutAfterTheFirst101) {
   EXPECT_EQ(records[0].text, kSuccessText);
 }
 
-// A name of 255 characters fits a listing entry, but no path built from it fits the narrow calls:
-// every copy of it fails with the whole destination in the prompt, Retry keeps failing without
-// harm, Ignore goes on; the library copy skips it silently. Nothing lands under a cut name.
-TEST_F(Hostile, NamesOf255CharactersAreReportedWholeAndNeverCutShort) {
-  const std::string longName = std::string(251, 'n') + ".txt";
-  WritePackage({"a.txt", "z.txt"});
-  testfs::MakeDir(package.data + "\\Quorel扩展绘图库");
-  testfs::WriteFile(package.data + "\\Quorel扩展绘图库\\b.dwg", "b");
-  // Paths longer than the narrow calls take; the test's own helpers reach them.
-  for (const std::string& folder : {package.data, package.data + "\\Quorel扩展绘图库"}) {
-    testfs::WriteFile(folder + "\\" + longName, "long");
-    ASSERT_TRUE(testfs::Exists(folder + "\\" + longName));
-  }
-
-  boxes.Answer({IDRETRY, IDRETRY, IDIGNORE});
-  EXPECT_EQ(Run(), IDOK);
-  const auto records = boxes.Records();
-  ASSERT_EQ(records.size(), 4u);
-  for (std::size_t i = 0; i < 3; ++i) {
-    EXPECT_EQ(records[i].text, CopyFailedText(longName)) << i;
-    EXPECT_EQ(records[i].buttons, testui::ButtonsOf(MB_ABORTRETRYIGNORE));
-    EXPECT_FALSE(records[i].ownerEnabled);
-  }
-  EXPECT_EQ(records[3].text, kSuccessText);
-  EXPECT_EQ(testfs::List(product), (Names{"Quorel扩展绘图库", "a.txt", "z.txt"}));
-  EXPECT_EQ(testfs::List(product + "\\Quorel扩展绘图库"), Names{"b.dwg"});
-  EXPECT_TRUE(testreg::KeyExists(testreg::kApp2022Key));
-}
-
 // A destination file held open without sharing (the host still running) fails every Retry and
 // stays as it was; Ignore goes on with the rest, Abort ends the installation with nothing
 // registered.
