@@ -454,7 +454,8 @@ class DiscoveryProperty : public hosttest::HostKeysTest {
       }
       for (const TextList& list : expected.keyPaths) entries += static_cast<int>(list.size());
       const auto fields = [](const HostRegistry& h) {
-        return std::tie(h.keyPaths, h.locations, h.foundKeyPaths, h.foundValues, h.valueName);
+        return std::make_tuple(h.keyPaths, h.locations, h.foundKeyPaths, h.foundValues,
+                               h.valueName);
       };
       mismatches += fields(found) != fields(expected);
       EXPECT_EQ(fields(found), fields(expected));
