@@ -133,6 +133,7 @@ TEST(DialogBase, EscapedErrorIsReportedAndTheDialogStaysOpen) {
   EXPECT_EQ(result, IDCANCEL);
   const auto records = boxes.Records();
   ASSERT_EQ(records.size(), 2u);
+  // The program's name, without its folder or extension.
   EXPECT_EQ(records[0].caption, "framework_tests");
   EXPECT_EQ(records[0].text, framework::SystemMessage(E_INVALIDARG));
   EXPECT_NE(records[0].text, framework::kInternalError);
@@ -225,10 +226,6 @@ TEST(DialogBase, CommandsTheDialogDoesNotHandleReachTheApplicationTable) {
                 });
   EXPECT_EQ(app.helpCalls, 1);
   EXPECT_FALSE(app.RouteCommand(12345));
-}
-
-TEST(ApplicationBase, ExecutableNameHasNoFolderOrExtension) {
-  EXPECT_EQ(framework::ExecutableName(), "framework_tests");
 }
 
 }  // namespace

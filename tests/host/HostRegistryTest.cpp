@@ -23,8 +23,7 @@ const std::string kTrail5C = "淺";
 using HostDiscovery = hosttest::HostKeysTest;
 
 void SetLocation(const std::string& key, const std::string& value) {
-  // Seeding helpers take paths without the trailing backslash that discovery records.
-  testreg::SetString(key.substr(0, key.size() - (key.back() == '\\' ? 1 : 0)), "Location", value);
+  testreg::SetString(key, "Location", value);
 }
 
 // Seeds every (key, location) pair, in order.
