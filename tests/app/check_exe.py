@@ -115,13 +115,12 @@ class Report:
 
 def check_pe_header(report, pe):
     head, opt = pe.FILE_HEADER, pe.OPTIONAL_HEADER
-    report.equal("machine", hex(head.Machine), hex(0x8664))
-    report.equal("optional header magic (PE32+)", hex(opt.Magic), hex(0x20B))
+    report.equal("machine, optional header magic (PE32+), subsystem (2 = Windows GUI) and its "
+                 "version", (hex(head.Machine), hex(opt.Magic), opt.Subsystem,
+                             opt.MajorSubsystemVersion, opt.MinorSubsystemVersion),
+                 (hex(0x8664), hex(0x20B), 2, 5, 2))
     report.expect(head.Characteristics & 0x0002, "not marked an executable image")
     report.expect(not head.Characteristics & 0x2000, "marked a DLL")
-    report.equal("subsystem (2 = Windows GUI)", opt.Subsystem, 2)
-    report.equal("subsystem version",
-                 (opt.MajorSubsystemVersion, opt.MinorSubsystemVersion), (5, 2))
     report.equal("symbol table (release build is stripped)",
                  (head.PointerToSymbolTable, head.NumberOfSymbols), (0, 0))
     debug = [s.Name.rstrip(b"\0") for s in pe.sections if s.Name[:1] == b"/"
