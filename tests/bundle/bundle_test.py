@@ -158,10 +158,8 @@ class MissingFiles(BundleCase):
         self.assertEqual(tree(self.out), {"SetUp.exe": b"earlier"})
 
     def test_no_package_folder(self):
-        result = run_bundle(os.path.join(self.scratch, "nowhere"), self.out)
-        self.assertEqual(result.returncode, 1)
-        self.assertIn("no package folder", result.stderr)
-        self.assertFalse(os.path.exists(self.out))
+        self.assertRefused(run_bundle(os.path.join(self.scratch, "nowhere"), self.out),
+                           "no package folder")
 
 
 class Names(BundleCase):
