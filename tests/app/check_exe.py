@@ -15,8 +15,6 @@ import xml.etree.ElementTree as ET
 
 import pefile
 
-# --- Expected values: the installer as designed. ---------------------------------------------
-
 WS_POPUP, WS_CHILD, WS_VISIBLE, WS_CAPTION = 0x80000000, 0x40000000, 0x10000000, 0x00C00000
 WS_BORDER, WS_SYSMENU, WS_GROUP, WS_MINIMIZEBOX = 0x00800000, 0x00080000, 0x00020000, 0x00020000
 WS_TABSTOP, DS_MODALFRAME, DS_SETFONT, WS_EX_CLIENTEDGE = 0x00010000, 0x80, 0x40, 0x200
@@ -111,8 +109,6 @@ class Report:
         return self.expect(actual == expected, f"{what}: got {actual!r}, expected {expected!r}")
 
 
-# --- Header and imports. ---------------------------------------------------------------------
-
 def check_pe_header(report, pe):
     head, opt = pe.FILE_HEADER, pe.OPTIONAL_HEADER
     report.equal("machine, optional header magic (PE32+), subsystem (2 = Windows GUI) and its "
@@ -159,8 +155,6 @@ def check_imports(report, pe):
                           f"imports {name}, which the system does not always load from System32 "
                           "(a DLL of that name beside the exe would be used)")
 
-
-# --- Resources. ------------------------------------------------------------------------------
 
 def resources(pe):
     """{(type, name): [data of each language]}; names are ids or strings."""
@@ -280,9 +274,8 @@ def check_pictures(report, pe):
     for i in range(count):
         width, height, colours, _, planes, bpp, size, icon_id = struct.unpack_from(
             "<BBBBHHIH", group, 6 + 14 * i)
-        width, height = width or 256, height or 256
         where = f"icon group 1, entry {i + 1} (icon {icon_id})"
-        found.append((width, bpp))
+        found.append((width, bpp, icon_id))
         image = icons.get(icon_id)
         header = dib_header(image) if image else None
         if not report.expect(header is not None, f"{where}: no image with a BITMAPINFOHEADER"):
@@ -296,14 +289,11 @@ def check_pictures(report, pe):
                      (iw, ih, ibpp, iplanes, compression), (width, 2 * width, bpp, 1, 0))
         report.equal(f"{where}: bytes in the directory, in the image, needed",
                      (size, len(image)), (need, need))
-    report.equal("icon group 1: images (size, bpp)", sorted(found), sorted(ICON_IMAGES))
+    report.equal("icon group 1: images (size, bpp)", sorted(f[:2] for f in found), sorted(ICON_IMAGES))
     if len(groups) == 1:
-        orphans = sorted(set(icons) - {struct.unpack_from("<H", group, 18 + 14 * i)[0]
-                                       for i in range(count)})
+        orphans = sorted(set(icons) - {f[2] for f in found})
         report.expect(not orphans, f"RT_ICON images {orphans} belong to no icon group")
 
-
-# --- Manifest and version. -------------------------------------------------------------------
 
 def check_manifest(report, pe):
     res = resources(pe)

@@ -116,12 +116,10 @@ def tree(folder):
 class BundleCase(unittest.TestCase):
     def setUp(self):
         self.scratch = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, self.scratch)
         self.package = os.path.join(self.scratch, "Data")
         self.out = os.path.join(self.scratch, "dist")
         make_test_package(self.package)
-
-    def tearDown(self):
-        shutil.rmtree(self.scratch)
 
     def assertRefused(self, result, *words):
         self.assertEqual(result.returncode, 1, result.stderr)
@@ -265,12 +263,8 @@ class Written(BundleCase):
 class Signed(BundleCase):
     @classmethod
     def setUpClass(cls):
-        cls.pki_folder = tempfile.mkdtemp()
-        cls.pki = ThrowawayPki(cls.pki_folder)
-
-    @classmethod
-    def tearDownClass(cls):
-        shutil.rmtree(cls.pki_folder)
+        cls.pki = ThrowawayPki(tempfile.mkdtemp())
+        cls.addClassCleanup(shutil.rmtree, cls.pki.folder)
 
     def test_the_signature_verifies_and_removing_it_gives_back_the_built_exe(self):
         result = run_bundle(self.package, self.out, "--quiet", signing=self.pki.signing())
