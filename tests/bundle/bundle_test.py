@@ -64,13 +64,12 @@ class ThrowawayPki:
 
     def __init__(self, folder):
         self.folder = folder
-        self.ca = self.path("ca.pem")
-        self.pkcs12 = self.path("signer.p12")
+        self.ca, self.pkcs12 = os.path.join(folder, "ca.pem"), os.path.join(folder, "signer.p12")
         self.openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key",
                      "-out", "ca.pem", "-days", "2", "-subj", "/CN=Zantrel Test CA",
                      "-addext", "basicConstraints=critical,CA:TRUE",
                      "-addext", "keyUsage=critical,keyCertSign,cRLSign")
-        write(self.path("signer.ext"), "basicConstraints=CA:FALSE\n"
+        write(os.path.join(folder, "signer.ext"), "basicConstraints=CA:FALSE\n"
               "keyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n")
         self.openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", "signer.key",
                      "-out", "signer.csr", "-subj", "/CN=Zantrel Test Signer")
@@ -79,9 +78,6 @@ class ThrowawayPki:
         self.openssl("pkcs12", "-export", "-inkey", "signer.key", "-in", "signer.pem",
                      "-certfile", "ca.pem", "-out", "signer.p12",
                      "-passout", f"pass:{self.PASSWORD}")
-
-    def path(self, name):
-        return os.path.join(self.folder, name)
 
     def openssl(self, *args):
         subprocess.run(["openssl", *args], cwd=self.folder, check=True, capture_output=True)
