@@ -23,25 +23,15 @@ namespace {
 // Entry (a path, or a registry key or value) -> what is recorded of it.
 using Snapshot = std::map<std::string, std::string>;
 
-// The whole drive, with the contents of its small files (the package, the product, the fonts and
-// most of Wine's own), and the registry below HKLM\SOFTWARE and HKLM\SYSTEM. Measured here, Wine
-// itself writes nothing on the drive or there during a run (its services are up before the tests
-// start); what the drive listing leaves out is the test platform's (tests/support/Drive.h).
+// The whole drive, with the contents of its small files, and the registry below HKLM\SOFTWARE and
+// HKLM\SYSTEM. Measured here, Wine itself writes nothing there during a run (its services are up
+// before the tests start); what the drive listing leaves out is the test platform's (Drive.h).
 Snapshot TakeSnapshot() {
   Snapshot snapshot;
   for (const auto& [path, record] : testfs::ListDrive(true))
     snapshot[testfs::Narrow(path)] = testfs::Narrow(record);
   for (const char* root : {"SOFTWARE", "SYSTEM"}) testreg::ReadTree(root, snapshot);
   return snapshot;
-}
-
-// "+ entry", "- entry" and "~ entry: before -> after", one line each.
-std::vector<std::string> Differences(const Snapshot& before, const Snapshot& after) {
-  std::vector<std::string> lines;
-  for (const auto& change : testsnap::Compare(before, after))
-    lines.push_back(std::string(1, change.kind) + " " + change.entry +
-                    (change.kind == '~' ? ": " + change.before + " -> " + change.after : ""));
-  return lines;
 }
 
 // The differences as text, one line each in entry order.
@@ -60,9 +50,8 @@ class Footprint : public ::testing::Test {
   void SetUp() override {
     testfs::RemoveTree(setup.hosts / "2025\\Fonts");
     testreg::SeedHost(kHost2023Key, setup.hosts / "2023");
-    SetFileAttributesA((setup.data + "\\Quorel2021.ZRX").c_str(), FILE_ATTRIBUTE_READONLY);
-    SetFileAttributesA((setup.data + "\\Quorel扩展绘图库\\图块.dwg").c_str(),
-                       FILE_ATTRIBUTE_READONLY);
+    for (const char* file : {"\\Quorel2021.ZRX", "\\Quorel扩展绘图库\\图块.dwg"})
+      SetFileAttributesA((setup.data + file).c_str(), FILE_ATTRIBUTE_READONLY);
   }
 
   // Runs the installer `exe` with 2023 unchosen, driven by `script` (by default: the target typed,
@@ -78,7 +67,14 @@ class Footprint : public ::testing::Test {
         },
         run));
   }
-  std::vector<std::string> Changes() { return Differences(before, TakeSnapshot()); }
+  // "+ entry", "- entry" and "~ entry: before -> after", one line each, since the first snapshot.
+  std::vector<std::string> Changes() const {
+    std::vector<std::string> lines;
+    for (const auto& change : testsnap::Compare(before, TakeSnapshot()))
+      lines.push_back(std::string(1, change.kind) + " " + change.entry +
+                      (change.kind == '~' ? ": " + change.before + " -> " + change.after : ""));
+    return lines;
+  }
 
   // A package file whose read-only bit the copies cleared (nothing else of the package changes).
   std::string ReadOnlyCleared(const std::string& path) const {
@@ -91,7 +87,6 @@ class Footprint : public ::testing::Test {
                   attributes & ~static_cast<unsigned long>(FILE_ATTRIBUTE_READONLY));
     return "~ " + path + ": " + record + " -> " + cleared + record.substr(record.find(" size"));
   }
-  static std::string Key(const std::string& path) { return "+ HKLM\\" + path; }
 
   static constexpr const char* kHost2023Key = "SOFTWARE\\ZWSOFT\\ZWCAD\\2023";
   apptest::InstallerBeside setup;
@@ -122,10 +117,9 @@ TEST_F(Footprint, SuccessWritesTheProductTheChosenHostsFontsAndTheApplicationKey
        {std::pair<std::string, std::string>{apptest::kHost2025Key, "2025"},
         {apptest::kHost2022Key, "2022"}}) {
     const std::string app = key + "\\Applications\\Quorel" + year;
-    expected.push_back(Key(key + "\\Applications"));
-    expected.push_back(Key(app));
-    expected.push_back(Key(app + " : LOADCTRLS"));
-    expected.push_back(Key(app + " : LOADER"));
+    for (const std::string& entry :
+         {key + "\\Applications", app, app + " : LOADCTRLS", app + " : LOADER"})
+      expected.push_back("+ HKLM\\" + entry);
   }
   EXPECT_EQ(Join(Changes()), Join(expected));
 }

@@ -15,14 +15,12 @@ namespace {
 
 using testui::WaitUntil;
 
-// Names that the installer or the system DLLs it uses would look for at run time during a full
+// Names that the installer or the system DLLs it uses look for at run time during a full
 // installation (measured with the loader's trace under Wine), and names planted against other
-// installers. Left out: the DLLs that Wine's own builtins import or load while they start (user32
-// imports version and zlib1 and loads imm32, advapi32 imports sechost, ole32 combase and rpcrt4,
-// shell32 shlwapi and shcore, and ucrtbase and win32u lie below them). Wine looks for those in the
-// program's folder before the program's first instruction, which Windows does not do for its
-// system DLLs, so no program can keep them out under Wine and a marker would say nothing about
-// the installer.
+// installers. Left out: what Wine's own builtins import or load while they start (version, zlib1,
+// imm32, sechost, combase, rpcrt4, shlwapi, shcore, ucrtbase, win32u): Wine looks for those beside
+// the program before its first instruction, as Windows does not for its system DLLs, so no program
+// can keep them out under Wine and a marker would say nothing about the installer.
 const char* const kPlantedNames[] = {
     "comctl32", "uxtheme",  "dwmapi",   "cryptbase", "propsys",     "profapi",       "userenv",
     "winmm",    "msimg32",  "oleaut32", "setupapi",  "wtsapi32",    "netapi32",      "wininet",
@@ -70,12 +68,8 @@ void Plant(const std::string& folder) {
 // The planted DLLs that were loaded: each leaves "<name>.dll.loaded".
 std::vector<std::string> Loaded(const std::string& folder) {
   std::vector<std::string> loaded;
-  for (const std::string& name : testfs::List(folder)) {
-    const std::string suffix = ".loaded";
-    if (name.size() > suffix.size() &&
-        name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
-      loaded.push_back(name);
-  }
+  for (const std::string& name : testfs::List(folder))
+    if (name.ends_with(".loaded")) loaded.push_back(name);
   return loaded;
 }
 
@@ -86,12 +80,10 @@ void RunProbe(const std::string& arguments, std::vector<std::string>& loaded) {
   const std::string probe = folder / "probe.exe";
   ASSERT_TRUE(CopyFileA(testproc::FromBuild(DLL_PROBE_EXE).c_str(), probe.c_str(), FALSE));
   Plant(folder.Path());
-  {
-    NativeFirst overrides("probe.exe");
-    testproc::Child process(probe, arguments);
-    ASSERT_TRUE(process.Started());
-    ASSERT_TRUE(process.Ended());
-  }
+  NativeFirst overrides("probe.exe");
+  testproc::Child process(probe, arguments);
+  ASSERT_TRUE(process.Started());
+  ASSERT_TRUE(process.Ended());
   loaded = Loaded(folder.Path());
 }
 

@@ -15,14 +15,11 @@ import xml.etree.ElementTree as ET
 
 import pefile
 
-# --- Expected values: the installer as designed. ---------------------------------------------
-
 WS_POPUP, WS_CHILD, WS_VISIBLE, WS_CAPTION = 0x80000000, 0x40000000, 0x10000000, 0x00C00000
 WS_BORDER, WS_SYSMENU, WS_GROUP, WS_MINIMIZEBOX = 0x00800000, 0x00080000, 0x00020000, 0x00020000
 WS_TABSTOP, DS_MODALFRAME, DS_SETFONT, WS_EX_CLIENTEDGE = 0x00010000, 0x80, 0x40, 0x200
-BS_PUSHBUTTON, BS_DEFPUSHBUTTON, BS_AUTOCHECKBOX, BS_TYPEMASK = 0x0, 0x1, 0x3, 0xF
+BS_PUSHBUTTON, BS_AUTOCHECKBOX, BUTTON, EDIT, STATIC = 0x0, 0x3, 0x80, 0x81, 0x82
 SS_LEFT, SS_CENTER, SS_BITMAP, SS_ETCHEDHORZ, ES_AUTOHSCROLL = 0x0, 0x1, 0xE, 0x10, 0x80
-BUTTON, EDIT, STATIC = 0x80, 0x81, 0x82
 
 DIALOG_ID = 141
 DIALOG_STYLE = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_MODALFRAME | DS_SETFONT
@@ -112,17 +109,14 @@ class Report:
         return self.expect(actual == expected, f"{what}: got {actual!r}, expected {expected!r}")
 
 
-# --- Header and imports. ---------------------------------------------------------------------
-
 def check_pe_header(report, pe):
     head, opt = pe.FILE_HEADER, pe.OPTIONAL_HEADER
-    report.equal("machine", hex(head.Machine), hex(0x8664))
-    report.equal("optional header magic (PE32+)", hex(opt.Magic), hex(0x20B))
+    report.equal("machine, optional header magic (PE32+), subsystem (2 = Windows GUI) and its "
+                 "version", (hex(head.Machine), hex(opt.Magic), opt.Subsystem,
+                             opt.MajorSubsystemVersion, opt.MinorSubsystemVersion),
+                 (hex(0x8664), hex(0x20B), 2, 5, 2))
     report.expect(head.Characteristics & 0x0002, "not marked an executable image")
     report.expect(not head.Characteristics & 0x2000, "marked a DLL")
-    report.equal("subsystem (2 = Windows GUI)", opt.Subsystem, 2)
-    report.equal("subsystem version",
-                 (opt.MajorSubsystemVersion, opt.MinorSubsystemVersion), (5, 2))
     report.equal("symbol table (release build is stripped)",
                  (head.PointerToSymbolTable, head.NumberOfSymbols), (0, 0))
     debug = [s.Name.rstrip(b"\0") for s in pe.sections if s.Name[:1] == b"/"
@@ -162,8 +156,6 @@ def check_imports(report, pe):
                           "(a DLL of that name beside the exe would be used)")
 
 
-# --- Resources. ------------------------------------------------------------------------------
-
 def resources(pe):
     """{(type, name): [data of each language]}; names are ids or strings."""
     found = {}
@@ -185,28 +177,35 @@ def find_one(report, res, type_, name, what):
 
 def read_name(data, offset):
     """A template name: 0xFFFF and an ordinal, or a NUL-terminated UTF-16 string."""
-    if struct.unpack_from("<H", data, offset)[0] == 0xFFFF:
+    if data[offset:offset + 2] == b"\xff\xff":
         return struct.unpack_from("<H", data, offset + 2)[0], offset + 4
-    end = offset
-    while struct.unpack_from("<H", data, end)[0] != 0:
-        end += 2
+    end = next(i for i in range(offset, len(data), 2) if data[i:i + 2] == b"\0\0")
     return data[offset:end].decode("utf-16-le"), end + 2
 
 
-def parse_dialog(data):
-    version, signature, help_id, ex_style, style, count, x, y, w, h = struct.unpack_from(
+def check_dialog(report, pe):
+    data = find_one(report, resources(pe), RT_DIALOG, DIALOG_ID, "dialog template 141")
+    if data is None:
+        return
+    version, signature, help_id, ex_style, style, count, *rect = struct.unpack_from(
         "<HHIIIHhhhh", data, 0)
-    dialog = dict(head=(version, signature, help_id), ex_style=ex_style, style=style, count=count,
-                  rect=(x, y, w, h))
+    report.equal("dialog: version, signature (extended template), help id",
+                 (version, signature, help_id), (1, 0xFFFF, 0))
+    report.equal("dialog: extended style, style", (hex(ex_style), hex(style)),
+                 (hex(DIALOG_EXSTYLE), hex(DIALOG_STYLE)))
+    report.equal("dialog: x, y, width, height", tuple(rect), DIALOG_RECT)
     menu, pos = read_name(data, 26)
     class_, pos = read_name(data, pos)
-    dialog["caption"], pos = read_name(data, pos)
-    dialog["menu_class"] = (menu, class_)
+    caption, pos = read_name(data, pos)
+    report.equal("dialog: menu, window class, caption", (menu, class_, caption),
+                 ("", "", DIALOG_CAPTION))
+    font = None
     if style & DS_SETFONT:
         points, weight, italic, charset = struct.unpack_from("<HHBB", data, pos)
         face, pos = read_name(data, pos + 6)
-        dialog["font"] = (points, weight, bool(italic), charset, face)
-    dialog["controls"] = []
+        font = (points, weight, bool(italic), charset, face)
+    report.equal("dialog: font (points, weight, italic, charset, face)", font, DIALOG_FONT)
+    controls = []
     for _ in range(count):
         pos = (pos + 3) & ~3
         help_id, ex_style, style, x, y, w, h, id_ = struct.unpack_from("<IIIhhhhi", data, pos)
@@ -214,45 +213,25 @@ def parse_dialog(data):
         text, pos = read_name(data, pos)
         extra = struct.unpack_from("<H", data, pos)[0]
         pos += 2 + extra
-        dialog["controls"].append(dict(id=id_, class_=class_, text=text, style=style,
-                                       rect=(x, y, w, h), rest=(ex_style, help_id, extra)))
-    return dialog
-
-
-def check_dialog(report, pe):
-    data = find_one(report, resources(pe), RT_DIALOG, DIALOG_ID, "dialog template 141")
-    if data is None:
-        return
-    dialog = parse_dialog(data)
-    report.equal("dialog: version, signature (extended template), help id", dialog["head"],
-                 (1, 0xFFFF, 0))
-    report.equal("dialog: extended style", hex(dialog["ex_style"]), hex(DIALOG_EXSTYLE))
-    report.equal("dialog: style", hex(dialog["style"]), hex(DIALOG_STYLE))
-    report.equal("dialog: x, y, width, height", dialog["rect"], DIALOG_RECT)
-    report.equal("dialog: menu, window class", dialog["menu_class"], ("", ""))
-    report.equal("dialog: caption", dialog["caption"], DIALOG_CAPTION)
-    report.equal("dialog: font (points, weight, italic, charset, face)", dialog.get("font"),
-                 DIALOG_FONT)
-    report.equal("dialog: ids of the controls in order", [c["id"] for c in dialog["controls"]],
+        controls.append((id_, class_, text, style, (x, y, w, h), (ex_style, help_id, extra)))
+    # A default push button anywhere shows as a wrong style or an unexpected id here.
+    report.equal("dialog: ids of the controls in order", [c[0] for c in controls],
                  [c[0] for c in CONTROLS])
-    for index, (expected, actual) in enumerate(zip(CONTROLS, dialog["controls"]), start=1):
-        id_, class_, text, style, rect = expected
+    for index, (expected, actual) in enumerate(zip(CONTROLS, controls), start=1):
+        (id_, class_, text, style, rect), (_, got_class, got_text, got_style, got_rect, rest) = (
+            expected, actual)
         where = f"control #{index} (id {id_})"
         # Class names match without regard to case, as the system looks them up.
-        same = (actual["class_"] == class_ if isinstance(class_, int)
-                else str(actual["class_"]).lower() == class_.lower())
-        report.expect(same, f"{where}: class {actual['class_']!r}, expected {class_!r}")
+        same = (got_class == class_ if isinstance(class_, int)
+                else str(got_class).lower() == class_.lower())
+        report.expect(same, f"{where}: class {got_class!r}, expected {class_!r}")
         if text is ANY_TEXT:
-            report.expect(isinstance(actual["text"], str), f"{where}: text is not a string")
+            report.expect(isinstance(got_text, str), f"{where}: text is not a string")
         else:
-            report.equal(f"{where}: text", actual["text"], text)
-        report.equal(f"{where}: style", hex(actual["style"]), hex(WS_CHILD | style))
-        report.equal(f"{where}: x, y, width, height", actual["rect"], rect)
-        report.equal(f"{where}: extended style, help id, creation data", actual["rest"], (0, 0, 0))
-    for control in dialog["controls"]:
-        report.expect(control["class_"] != BUTTON
-                      or control["style"] & BS_TYPEMASK != BS_DEFPUSHBUTTON,
-                      f"control id {control['id']} is a BS_DEFPUSHBUTTON")
+            report.equal(f"{where}: text", got_text, text)
+        report.equal(f"{where}: style", hex(got_style), hex(WS_CHILD | style))
+        report.equal(f"{where}: x, y, width, height", got_rect, rect)
+        report.equal(f"{where}: extended style, help id, creation data", rest, (0, 0, 0))
 
 
 def dib_header(data):
@@ -295,9 +274,8 @@ def check_pictures(report, pe):
     for i in range(count):
         width, height, colours, _, planes, bpp, size, icon_id = struct.unpack_from(
             "<BBBBHHIH", group, 6 + 14 * i)
-        width, height = width or 256, height or 256
         where = f"icon group 1, entry {i + 1} (icon {icon_id})"
-        found.append((width, bpp))
+        found.append((width, bpp, icon_id))
         image = icons.get(icon_id)
         header = dib_header(image) if image else None
         if not report.expect(header is not None, f"{where}: no image with a BITMAPINFOHEADER"):
@@ -311,14 +289,11 @@ def check_pictures(report, pe):
                      (iw, ih, ibpp, iplanes, compression), (width, 2 * width, bpp, 1, 0))
         report.equal(f"{where}: bytes in the directory, in the image, needed",
                      (size, len(image)), (need, need))
-    report.equal("icon group 1: images (size, bpp)", sorted(found), sorted(ICON_IMAGES))
+    report.equal("icon group 1: images (size, bpp)", sorted(f[:2] for f in found), sorted(ICON_IMAGES))
     if len(groups) == 1:
-        orphans = sorted(set(icons) - {struct.unpack_from("<H", group, 18 + 14 * i)[0]
-                                       for i in range(count)})
+        orphans = sorted(set(icons) - {f[2] for f in found})
         report.expect(not orphans, f"RT_ICON images {orphans} belong to no icon group")
 
-
-# --- Manifest and version. -------------------------------------------------------------------
 
 def check_manifest(report, pe):
     res = resources(pe)
@@ -332,26 +307,20 @@ def check_manifest(report, pe):
     compatibility = "{urn:schemas-microsoft-com:compatibility.v1}"
     report.equal("manifest: root element, version", (root.tag, root.get("manifestVersion")),
                  (v1 + "assembly", "1.0"))
-
-    def local(element):
-        return element.tag.split("}")[-1]
-
+    names = [e.tag.split("}")[-1] for e in root.iter()]
     # Each setting must sit where the loader looks for it, and nowhere else.
     path = f"{v3}trustInfo/{v3}security/{v3}requestedPrivileges/{v3}requestedExecutionLevel"
     levels = [(e.get("level"), e.get("uiAccess")) for e in root.findall(path)]
-    everywhere = [e for e in root.iter() if local(e) == "requestedExecutionLevel"]
     report.equal("manifest: requestedExecutionLevel (level, uiAccess)", levels,
                  [("requireAdministrator", "false")])
-    report.equal("manifest: requestedExecutionLevel elements", len(everywhere), 1)
+    report.equal("manifest: requestedExecutionLevel elements", names.count("requestedExecutionLevel"), 1)
     path = f"{compatibility}compatibility/{compatibility}application/{compatibility}supportedOS"
     declared = sorted(e.get("Id", "").lower() for e in root.findall(path))
     report.equal("manifest: supportedOS ids", declared, sorted(SUPPORTED_OS))
-    report.equal("manifest: supportedOS elements",
-                 len([e for e in root.iter() if local(e) == "supportedOS"]), len(declared))
+    report.equal("manifest: supportedOS elements", names.count("supportedOS"), len(declared))
     # No side-by-side dependencies; no DPI awareness: the label fonts are pixel heights and the
     # classic look is wanted at every scale.
-    unwanted = [local(e) for e in root.iter()
-                if local(e) in ("dependency", "dpiAware", "dpiAwareness")]
+    unwanted = [n for n in names if n in ("dependency", "dpiAware", "dpiAwareness")]
     report.expect(not unwanted, f"manifest declares {unwanted}")
 
 

@@ -17,23 +17,24 @@ using testui::WaitUntil;
 
 std::string ItemText(HWND tree, HTREEITEM item) {
   char text[MAX_PATH] = {};
-  TVITEMA entry{};
-  entry.mask = TVIF_TEXT;
-  entry.hItem = item;
-  entry.pszText = text;
-  entry.cchTextMax = MAX_PATH;
+  TVITEMA entry{TVIF_TEXT, item, 0, 0, text, MAX_PATH, 0, 0, 0, 0};
   SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&entry));
   return text;
 }
 
+// The item `code` names from `item` (the caret: the selected one).
+HTREEITEM Next(HWND tree, UINT code, HTREEITEM item = nullptr) {
+  return reinterpret_cast<HTREEITEM>(
+      SendMessageA(tree, TVM_GETNEXTITEM, code, reinterpret_cast<LPARAM>(item)));
+}
+
 HTREEITEM Selected(HWND tree) {
-  return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+  return Next(tree, TVGN_CARET);
 }
 
 // What the browser opened on, read once it has settled.
 struct Browse {
-  bool opened = false;
-  bool ownerDisabled = false;
+  bool opened = false, ownerDisabled = false;
   std::string selected;
 };
 
@@ -85,74 +86,65 @@ class FolderPickerTest : public ::testing::Test {
     theHostRegistry.locations[0].push_back("C:\\Host");
     theHostRegistry.keyPaths[0].push_back("SOFTWARE\\x\\");
   }
+  // Runs the dialog modally, `script` acting on it.
+  void Drive(const std::function<void(HWND)>& script) {
+    testui::RunWithDriver([&] { return dialog.DoModal(); }, script);
+  }
   testfs::TempDir root{"pick"};
   Dlg_Setup dialog;
 };
 
 TEST_F(FolderPickerTest, OpensOnThePathBoxFolderAndCancelChangesNothing) {
   dialog.destinationPath = root / "Quorel";
-  Browse browse;
-  testui::RunWithDriver([&] { return dialog.DoModal(); },
-                        [&](HWND window) {
-                          browse = BrowseOnce(window, "Quorel");
-                          EXPECT_EQ(testui::ItemText(window, IDC_PATH), root / "Quorel");
-                        });
-  EXPECT_TRUE(browse.opened);
-  EXPECT_TRUE(browse.ownerDisabled);
-  EXPECT_EQ(browse.selected, "Quorel");
+  Drive([&](HWND window) {
+    const Browse browse = BrowseOnce(window, "Quorel");
+    EXPECT_TRUE(browse.opened);
+    EXPECT_TRUE(browse.ownerDisabled);
+    EXPECT_EQ(browse.selected, "Quorel");
+    EXPECT_EQ(testui::ItemText(window, IDC_PATH), root / "Quorel");
+  });
   EXPECT_EQ(theLastChosenFolder, root / "Quorel");
 }
 
 // An empty path box opens on the last chosen folder: here the path an earlier browse started from.
 TEST_F(FolderPickerTest, EmptyPathOpensOnTheLastChosenFolder) {
   dialog.destinationPath = root / "其他";
-  testui::RunWithDriver([&] { return dialog.DoModal(); },
-                        [&](HWND window) {
-                          EXPECT_EQ(BrowseOnce(window, "其他").selected, "其他");
-                          SetDlgItemTextA(window, IDC_PATH, "");
-                          const Browse again = BrowseOnce(window, "其他");
-                          EXPECT_TRUE(again.opened);
-                          EXPECT_EQ(again.selected, "其他");
-                          EXPECT_EQ(testui::ItemText(window, IDC_PATH), "");
-                        });
+  Drive([&](HWND window) {
+    EXPECT_EQ(BrowseOnce(window, "其他").selected, "其他");
+    SetDlgItemTextA(window, IDC_PATH, "");
+    const Browse again = BrowseOnce(window, "其他");
+    EXPECT_TRUE(again.opened);
+    EXPECT_EQ(again.selected, "其他");
+    EXPECT_EQ(testui::ItemText(window, IDC_PATH), "");
+  });
 }
 
 TEST_F(FolderPickerTest, CancelledBrowseStillAppliesTheInstallRule) {
   dialog.destinationPath = root / "Quorel";
-  testui::RunWithDriver(
-      [&] { return dialog.DoModal(); },
-      [&](HWND window) {
-        // Untick silently (no click notification), so only the browse can apply
-        // the rule.
-        SendDlgItemMessageA(window, IDC_YEAR_2021, BM_SETCHECK, BST_UNCHECKED, 0);
-        ASSERT_TRUE(testui::ItemEnabled(window, IDC_INSTALL));
-        BrowseOnce(window, "Quorel");
-        // The rule runs once the browser has gone.
-        EXPECT_TRUE(WaitUntil([&] { return !testui::ItemEnabled(window, IDC_INSTALL); }));
-      });
+  Drive([&](HWND window) {
+    // Untick silently (no click notification), so only the browse can apply the rule.
+    SendDlgItemMessageA(window, IDC_YEAR_2021, BM_SETCHECK, BST_UNCHECKED, 0);
+    ASSERT_TRUE(testui::ItemEnabled(window, IDC_INSTALL));
+    BrowseOnce(window, "Quorel");
+    // The rule runs once the browser has gone.
+    EXPECT_TRUE(WaitUntil([&] { return !testui::ItemEnabled(window, IDC_INSTALL); }));
+  });
 }
 
 // The user picks another folder in the tree and confirms: it replaces the whole path.
 TEST_F(FolderPickerTest, ChosenFolderReplacesThePath) {
   dialog.destinationPath = root / "Quorel";
-  testui::RunWithDriver(
-      [&] { return dialog.DoModal(); },
-      [&](HWND window) {
-        BrowseOnce(window, "Quorel", [&](HWND browser, HWND tree) {
-          HTREEITEM parent = reinterpret_cast<HTREEITEM>(SendMessageA(
-              tree, TVM_GETNEXTITEM, TVGN_PARENT, reinterpret_cast<LPARAM>(Selected(tree))));
-          HTREEITEM child = reinterpret_cast<HTREEITEM>(
-              SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(parent)));
-          while (child && ItemText(tree, child) != "其他")
-            child = reinterpret_cast<HTREEITEM>(
-                SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(child)));
-          ASSERT_NE(child, nullptr);
-          SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(child));
-          ASSERT_TRUE(WaitUntil([&] { return Selected(tree) == child; }));
-          PostMessageA(browser, WM_COMMAND, IDOK, 0);
-        });
-        EXPECT_EQ(testui::ItemText(window, IDC_PATH), root / "其他");
-      });
+  Drive([&](HWND window) {
+    BrowseOnce(window, "Quorel", [&](HWND browser, HWND tree) {
+      HTREEITEM child = Next(tree, TVGN_CHILD, Next(tree, TVGN_PARENT, Selected(tree)));
+      while (child && ItemText(tree, child) != "其他") child = Next(tree, TVGN_NEXT, child);
+      ASSERT_NE(child, nullptr);
+      SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(child));
+      ASSERT_TRUE(WaitUntil([&] { return Selected(tree) == child; }));
+      PostMessageA(browser, WM_COMMAND, IDOK, 0);
+    });
+    EXPECT_EQ(testui::ItemText(window, IDC_PATH), root / "其他");
+  });
   EXPECT_EQ(theLastChosenFolder, root / "其他");
 }
 

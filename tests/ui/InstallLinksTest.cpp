@@ -8,6 +8,7 @@
 #include <sddl.h>
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -26,49 +27,36 @@
 
 namespace {
 
-using testui::BoxRecord;
-
-std::wstring Utf8ToWide(const std::string& text) {
-  const int length = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-  std::wstring wide(length > 0 ? length - 1 : 0, L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), length);
-  return wide;
-}
-
-// The Unix path of a path in the prefix whose parent exists (Wine's own export, looked up).
-std::wstring UnixPath(const std::string& path) {
+// Starts a Unix program on paths in the prefix, each given by its Unix name (Wine's own export,
+// looked up; Wine runs a program given by its Unix path). Wine gives no handle to wait on: the
+// caller waits for what the program does.
+void RunUnix(std::wstring commandLine, std::initializer_list<std::string> paths) {
   using UnixNameFn = char*(CDECL*)(const WCHAR*);
-  auto unixName = reinterpret_cast<UnixNameFn>(reinterpret_cast<void*>(
+  static const auto unixName = reinterpret_cast<UnixNameFn>(reinterpret_cast<void*>(
       GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-  const std::wstring wide = testfs::Wide(path);
-  const std::size_t slash = wide.rfind(L'\\');
-  char* parent = unixName ? unixName(wide.substr(0, slash).c_str()) : nullptr;
-  if (!parent) return std::wstring();
-  const std::wstring full = Utf8ToWide(parent) + L"/" + wide.substr(slash + 1);
-  HeapFree(GetProcessHeap(), 0, parent);
-  return full;
-}
-
-// Starts a Unix program (Wine runs one given by its Unix path). Wine gives no handle to wait on:
-// the caller waits for what the program does.
-void RunUnix(std::wstring commandLine) {
+  for (const std::string& path : paths) {
+    char* name = unixName ? unixName(testfs::Wide(path).c_str()) : nullptr;
+    if (!name) return;
+    std::wstring wide(MultiByteToWideChar(CP_UTF8, 0, name, -1, nullptr, 0), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, name, -1, wide.data(), static_cast<int>(wide.size()));
+    commandLine += L" " + wide.substr(0, wide.size() - 1);
+    HeapFree(GetProcessHeap(), 0, name);
+  }
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info{};
   if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &info))
     return;
-  if (info.hThread) CloseHandle(info.hThread);
-  if (info.hProcess) CloseHandle(info.hProcess);
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
 }
 
 // A Unix symbolic link at `link` to the folder `target` (or a hard link to the file `target`),
 // removed (the link, not what it points to) when the object goes.
-class UnixLink {
- public:
+struct UnixLink {
   UnixLink(const std::string& link, const std::string& target, bool hard = false) : link(link) {
-    RunUnix(L"/bin/ln " + std::wstring(hard ? L"" : L"-s ") + UnixPath(target) + L" " +
-            UnixPath(link));
+    RunUnix(hard ? L"/bin/ln" : L"/bin/ln -s", {target, link});
     made = testui::WaitUntil([&] {
       return hard ? testfs::Exists(link)
                   : testfs::Attributes(link) ==
@@ -76,15 +64,13 @@ class UnixLink {
     });
   }
   ~UnixLink() {
-    RunUnix(L"/bin/rm -f " + UnixPath(link));
+    RunUnix(L"/bin/rm -f", {link});
     testui::WaitUntil([&] { return !testfs::Exists(link); });
   }
   UnixLink(const UnixLink&) = delete;
   UnixLink& operator=(const UnixLink&) = delete;
-  bool Made() const { return made; }
 
- private:
-  std::string link;
+  const std::string link;
   bool made = false;
 };
 
@@ -180,7 +166,7 @@ TEST_F(InstallLinks, ALinkAnywhereOnTheWayIsRefusedWithNothingWritten) {
     testfs::WriteFile(root / "elsewhere\\system.dll", "system");
     if (*c.above) testfs::MakeFolders(root / c.above);
     const UnixLink link(root / c.link, root / "elsewhere");
-    ASSERT_TRUE(link.Made());
+    ASSERT_TRUE(link.made);
 
     const testfs::DriveListing before = testfs::ListDrive(true);
     const std::string keys = testreg::Dump("SOFTWARE\\ZWSOFT");
@@ -190,7 +176,7 @@ TEST_F(InstallLinks, ALinkAnywhereOnTheWayIsRefusedWithNothingWritten) {
     EXPECT_TRUE(testfs::ListDrive(true) == before);
     EXPECT_EQ(testreg::Dump("SOFTWARE\\ZWSOFT"), keys);
     EXPECT_TRUE(theHostRegistry.installFolder.empty());
-    const std::vector<BoxRecord> records = boxes.Records();
+    const auto records = boxes.Records();
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].text, framework::FormatText(kUnsafeFolderFormat, (root / c.link).c_str()));
     EXPECT_EQ(records[0].caption, kSetupCaption);
@@ -218,35 +204,28 @@ TEST_F(InstallLinks, OpenFoldersOnTheWayAreClosedAndInstalledInto) {
   }
 }
 
-// A Fonts folder that is a link is passed over like a missing one: no font, no message.
-TEST_F(InstallLinks, FontsFolderThatIsALinkGetsNoFonts) {
-  testfs::TempDir root("fonts");
-  testfs::MakeDir(root / "elsewhere");
-  testfs::RemoveTree(host / "Fonts");
-  const UnixLink link(host / "Fonts", root / "elsewhere");
-  ASSERT_TRUE(link.Made());
+// A Fonts folder that is a link is passed over like a missing one (no font, no message); a hard
+// link planted where a package file goes is replaced, not written through.
+TEST_F(InstallLinks, LinksWhereFilesGoAreNotWrittenThrough) {
+  for (const bool hard : {false, true}) {
+    SCOPED_TRACE(hard ? "a hard link for Quorel2021.ZRX" : "the Fonts folder a link");
+    testfs::TempDir root("through");
+    testfs::MakeDir(root / "elsewhere");
+    testfs::WriteFile(root / "elsewhere\\system.dll", "system");
+    testfs::MakeFolders(root / "dest\\Zantrel");
+    testfs::RemoveTree(host / "Fonts");
+    const UnixLink link(hard ? root / "dest\\Zantrel\\Quorel2021.ZRX" : host / "Fonts",
+                        root / (hard ? "elsewhere\\system.dll" : "elsewhere"), hard);
+    ASSERT_TRUE(link.made);
 
-  testui::BoxAnswerer boxes;
-  EXPECT_EQ(Press(root / "dest", boxes, false), IDOK);
-  ASSERT_EQ(boxes.Records().size(), 1u);
-  EXPECT_EQ(boxes.Records()[0].text, kSuccessText);
-  EXPECT_TRUE(testfs::List(root / "elsewhere").empty());
-  EXPECT_EQ(testfs::ReadFile(root / "dest\\Zantrel\\Quorel2021.ZRX"), "Quorel2021.ZRX");
-}
-
-// A hard link planted where a package file goes: the copy replaces the name, not the linked file.
-TEST_F(InstallLinks, PlantedHardLinkIsReplacedNotWrittenThrough) {
-  testfs::TempDir root("hard");
-  testfs::MakeFolders(root / "dest\\Zantrel");
-  testfs::MakeDir(root / "elsewhere");
-  testfs::WriteFile(root / "elsewhere\\system.dll", "system");
-  const UnixLink link(root / "dest\\Zantrel\\Quorel2021.ZRX", root / "elsewhere\\system.dll", true);
-  ASSERT_TRUE(link.Made());
-
-  testui::BoxAnswerer boxes;
-  EXPECT_EQ(Press(root / "dest", boxes, false), IDOK);
-  EXPECT_EQ(testfs::ReadFile(root / "elsewhere\\system.dll"), "system");
-  EXPECT_EQ(testfs::ReadFile(root / "dest\\Zantrel\\Quorel2021.ZRX"), "Quorel2021.ZRX");
+    testui::BoxAnswerer boxes;
+    EXPECT_EQ(Press(root / "dest", boxes, false), IDOK);
+    ASSERT_EQ(boxes.Records().size(), 1u);
+    EXPECT_EQ(boxes.Records()[0].text, kSuccessText);
+    EXPECT_EQ(testfs::List(root / "elsewhere"), std::vector<std::string>{"system.dll"});
+    EXPECT_EQ(testfs::ReadFile(root / "elsewhere\\system.dll"), "system");
+    EXPECT_EQ(testfs::ReadFile(root / "dest\\Zantrel\\Quorel2021.ZRX"), "Quorel2021.ZRX");
+  }
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <set>
 #include <utility>
 #include <vector>
@@ -141,32 +143,23 @@ TEST_F(SetupDialog, EnterEndsWithOkAndCopiesThePathBack) {
 
 TEST_F(SetupDialog, EscapeCancelAndCloseEndWithCancel) {
   Install(2023, "C:\\C");
-  EXPECT_EQ(RunSetup([](HWND window) {
-              PressKeyIn(window, BoxOf(2023), VK_ESCAPE);
-              WaitUntil([&] { return !IsWindow(window); });
-            }),
-            IDCANCEL);
-  EXPECT_EQ(RunSetup([](HWND window) {
-              testui::Click(window, IDCANCEL);
-              WaitUntil([&] { return !IsWindow(window); });
-            }),
-            IDCANCEL);
-  EXPECT_EQ(RunSetup([](HWND window) {
-              PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
-              WaitUntil([&] { return !IsWindow(window); });
-            }),
-            IDCANCEL);
-}
-
-// Pixels of a control's area (0: the whole dialog) as the screen shows them.
-std::vector<COLORREF> Capture(HWND dialog, int id) {
-  return testui::Capture(id ? GetDlgItem(dialog, id) : dialog);
+  const std::pair<const char*, std::function<void(HWND)>> ways[] = {
+      {"Escape", [](HWND window) { PressKeyIn(window, BoxOf(2023), VK_ESCAPE); }},
+      {"Cancel", [](HWND window) { testui::Click(window, IDCANCEL); }},
+      {"Close", [](HWND window) { PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+  };
+  for (const auto& [name, way] : ways) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(RunSetup([&](HWND window) {
+                way(window);
+                WaitUntil([&] { return !IsWindow(window); });
+              }),
+              IDCANCEL);
+  }
 }
 
 std::size_t CountColour(const std::vector<COLORREF>& pixels, COLORREF colour) {
-  std::size_t n = 0;
-  for (COLORREF p : pixels) n += p == colour;
-  return n;
+  return std::count(pixels.begin(), pixels.end(), colour);
 }
 
 TEST_F(SetupDialog, PaintsLightBlueWithDarkGreenTitles) {
@@ -178,24 +171,24 @@ TEST_F(SetupDialog, PaintsLightBlueWithDarkGreenTitles) {
                  RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     const COLORREF blue = RGB(160, 180, 220), green = RGB(10, 70, 40), black = RGB(0, 0, 0);
     ASSERT_TRUE(WaitUntil([&] {
-      const auto all = Capture(dialog, 0);
+      const auto all = testui::Capture(dialog);
       return CountColour(all, blue) > all.size() / 2;
     }));
-    const auto title = Capture(dialog, IDC_TITLE);
+    const auto title = testui::Capture(GetDlgItem(dialog, IDC_TITLE));
     EXPECT_GT(CountColour(title, green), 20u);
     EXPECT_GT(CountColour(title, blue), title.size() / 2);
     EXPECT_EQ(CountColour(title, black), 0u);
-    const auto edition = Capture(dialog, IDC_EDITION);
+    const auto edition = testui::Capture(GetDlgItem(dialog, IDC_EDITION));
     EXPECT_GT(CountColour(edition, green), 20u);
-    const auto caption = Capture(dialog, IDC_GROUP_CAPTION);
+    const auto caption = testui::Capture(GetDlgItem(dialog, IDC_GROUP_CAPTION));
     EXPECT_GT(CountColour(caption, black), 20u);
     EXPECT_EQ(CountColour(caption, green), 0u);
     EXPECT_GT(CountColour(caption, blue), caption.size() / 2);
-    const auto box = Capture(dialog, BoxOf(2021));
+    const auto box = testui::Capture(GetDlgItem(dialog, BoxOf(2021)));
     EXPECT_GT(CountColour(box, blue), 0u);
     EXPECT_GT(CountColour(box, black), 0u);
     // The path box is light blue but keeps the edit control's own background behind its text.
-    const auto path = Capture(dialog, IDC_PATH);
+    const auto path = testui::Capture(GetDlgItem(dialog, IDC_PATH));
     EXPECT_GT(CountColour(path, GetSysColor(COLOR_WINDOW)), 50u);
     EXPECT_GT(CountColour(path, blue), path.size() / 2);
   });
