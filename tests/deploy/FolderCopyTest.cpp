@@ -7,7 +7,6 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <functional>
 #include <vector>
 
@@ -20,19 +19,14 @@ using Names = std::vector<std::string>;
 
 const char kLibrary[] = "Quorel扩展绘图库";
 
-// "f000.txt" ... for the numbers from..to-1.
-Names Numbered(int to, int from = 0) {
+// "f000.txt" ... for the numbers from..to-1, written into `folder` when one is given.
+Names Numbered(int to, int from = 0, const std::string& folder = "") {
   Names names;
   for (int i = from; i < to; ++i) {
-    char name[16];
-    std::snprintf(name, sizeof(name), "f%03d.txt", i);
-    names.push_back(name);
+    names.push_back("f" + std::to_string(1000 + i).substr(1) + ".txt");
+    if (!folder.empty()) WriteFile(folder + "\\" + names.back(), names.back());
   }
   return names;
-}
-
-void WriteNumbered(const std::string& folder, int from, int to) {
-  for (const std::string& name : Numbered(to, from)) WriteFile(folder + "\\" + name, name);
 }
 
 class FolderCopy : public testing::Test {
@@ -65,16 +59,6 @@ TEST_F(PackageCopy, CopiesPlainFilesOnlyAndStepsForEveryEntry) {
   EXPECT_EQ(ReadFile(product + "\\中文名.dll"), "中文名.dll");
   EXPECT_EQ(progress.Steps(), 12 + 2 + 1);
   EXPECT_TRUE(boxes.Records().empty());
-}
-
-TEST_F(PackageCopy, MissingPackageShowsOneBoxAndTouchesNothing) {
-  testfs::RemoveTree(package.data);
-  testui::BoxAnswerer boxes;
-  EXPECT_FALSE(CopyPackageFiles(Job()));
-  ASSERT_EQ(boxes.Records().size(), 1u);
-  deploytest::ExpectNoPackageBox(boxes.Records()[0]);
-  EXPECT_EQ(progress.Steps(), 0);
-  EXPECT_FALSE(testfs::Exists(product));
 }
 
 class PromptedCopy : public PackageCopy {
@@ -136,20 +120,9 @@ TEST_F(PromptedCopy, IgnoreGivesUpThatFileAndGoesOn) {
   EXPECT_EQ(progress.Steps(), 6);
 }
 
-TEST_F(PackageCopy, ReplacesAReadOnlyFileAndLeavesItWritable) {
-  WriteFile(package.data + "\\a.txt", "new");
-  SetFileAttributesA((package.data + "\\a.txt").c_str(), FILE_ATTRIBUTE_READONLY);
-  testfs::MakeDir(product);
-  WriteFile(product + "\\a.txt", "old");
-  SetFileAttributesA((product + "\\a.txt").c_str(), FILE_ATTRIBUTE_READONLY);
-  EXPECT_TRUE(CopyPackageFiles(Job()));
-  EXPECT_EQ(ReadFile(product + "\\a.txt"), "new");
-  EXPECT_FALSE(testfs::Attributes(product + "\\a.txt") & FILE_ATTRIBUTE_READONLY);
-  EXPECT_FALSE(testfs::Attributes(package.data + "\\a.txt") & FILE_ATTRIBUTE_READONLY);
-}
-
 // Windows' CopyFileA will not replace a hidden or system file (Wine does): both copies clear
 // those bits with read-only before they copy, so an earlier copy never makes a prompt come back.
+// A read-only source leaves neither itself nor its copy read-only.
 TEST_F(FolderCopy, EarlierHiddenSystemReadOnlyFilesAreReplaced) {
   const DWORD blocking = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
   const struct {
@@ -172,6 +145,7 @@ TEST_F(FolderCopy, EarlierHiddenSystemReadOnlyFilesAreReplaced) {
       WriteFile(to + name, "old");
       SetFileAttributesA((to + name).c_str(), blocking | FILE_ATTRIBUTE_ARCHIVE);
     }
+    SetFileAttributesA((from + "\\a.txt").c_str(), FILE_ATTRIBUTE_READONLY);
     // A copy that then fails shows what was cleared before it.
     testfs::HeldOpen lock(to + "\\held.txt");
     testui::BoxAnswerer boxes({IDIGNORE});
@@ -180,6 +154,7 @@ TEST_F(FolderCopy, EarlierHiddenSystemReadOnlyFilesAreReplaced) {
     EXPECT_EQ(boxes.Records().size(), c.prompts);
     EXPECT_EQ(ReadFile(to + "\\a.txt"), "new");
     EXPECT_EQ(testfs::Attributes(to + "\\a.txt") & blocking, 0u);
+    EXPECT_EQ(testfs::Attributes(from + "\\a.txt") & FILE_ATTRIBUTE_READONLY, 0u);
     EXPECT_EQ(testfs::Attributes(to + "\\held.txt"), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
     testfs::RemoveTree(product);
   }
@@ -212,7 +187,7 @@ TEST_F(FolderCopy, ListingsAreCutAtTheirEntryLimit) {
     testfs::MakeDir(from);
     for (int files : {c.limit - 3, c.limit - 2, c.limit + 49}) {
       SCOPED_TRACE(c.subfolder + " with " + std::to_string(files) + " files");
-      WriteNumbered(from, static_cast<int>(List(from).size()), files);
+      Numbered(files, static_cast<int>(List(from).size()), from);
       testfs::RemoveTree(product);
       testfs::MakeDir(product);
       progress.Reset();
@@ -226,7 +201,7 @@ TEST_F(FolderCopy, ListingsAreCutAtTheirEntryLimit) {
 // Steps closer together than a frame are not all drawn at once; whatever paints the bar next
 // must show the position reached, not a picture left from an earlier step.
 TEST_F(FolderCopy, BarShowsThePositionReachedOnceItIsPainted) {
-  WriteNumbered(package.data, 0, 40);
+  Numbered(40, 0, package.data);
   const struct {
     const char* what;
     int steps;
@@ -286,7 +261,9 @@ TEST_F(LibraryCopy, CopiesTheLibraryFlatWithoutNameRulesOrPrompts) {
   EXPECT_TRUE(boxes.Records().empty());
 }
 
-TEST_F(LibraryCopy, MissingLibraryOrPackage) {
+// A missing library makes its empty folder in one step; without a package, each copy shows the
+// one box and makes nothing, no folder either.
+TEST_F(FolderCopy, MissingLibraryOrPackage) {
   testfs::MakeDir(product);
   testui::BoxAnswerer boxes;
   CopyDrawingLibrary(Job());
@@ -298,10 +275,13 @@ TEST_F(LibraryCopy, MissingLibraryOrPackage) {
   testfs::RemoveTree(product + "\\" + kLibrary);
   progress.Reset();
   CopyDrawingLibrary(Job());
-  ASSERT_EQ(boxes.Records().size(), 1u);
-  deploytest::ExpectNoPackageBox(boxes.Records()[0]);
-  EXPECT_EQ(progress.Steps(), 0);
   EXPECT_TRUE(List(product).empty());
+  testfs::RemoveTree(product);
+  EXPECT_FALSE(CopyPackageFiles(Job()));
+  EXPECT_FALSE(testfs::Exists(product));
+  ASSERT_EQ(boxes.Records().size(), 2u);
+  for (const testui::BoxRecord& box : boxes.Records()) deploytest::ExpectNoPackageBox(box);
+  EXPECT_EQ(progress.Steps(), 0);
 }
 
 TEST_F(LibraryCopy, DestinationTooLongIsSkippedSilently) {

@@ -52,12 +52,6 @@ std::string Parent(const std::string& path) {
   return path.substr(0, path.rfind('\\'));
 }
 
-std::string Lengths(const std::string& what, const std::string& text) {
-  return what + " of " + std::to_string(text.size()) + " bytes (" +
-         std::to_string(testfs::Wide(text).size()) + " characters, " +
-         (text.size() < 260 ? "fits" : "does not fit") + " 260 bytes)";
-}
-
 const char* const kPackageFiles[3] = {"a.txt", "Quorel2021.ZRX", "淺.dll"};
 const char* const kLibraryFiles[2] = {"x.dwg", "图.dwg"};
 const char* const kFonts[2] = {"Quorel_EN.shx", "Quorel_HZ.shx"};

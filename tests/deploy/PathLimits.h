@@ -1,8 +1,6 @@
 // What the two path-limit programs share: paths of an exact byte length, a small package, a host
-// with an earlier registration, and the whole drive C: compared before and after a run.
-//
-// The test's own set-up, listing and clean-up reach any length (tests/support); the product uses
-// the narrow calls with the paths as they are.
+// with an earlier registration, and the whole drive C: compared before and after a run. The
+// test's own set-up, listing and clean-up reach any length (tests/support); the product does not.
 #pragma once
 
 #include <string>
@@ -23,8 +21,6 @@ std::string PathOfBytes(const std::string& base, std::size_t bytes, bool doubleB
 // Double-byte text of exactly `bytes` bytes (one ASCII letter first when `bytes` is odd).
 std::string DoubleByteText(std::size_t bytes);
 std::string Parent(const std::string& path);
-// A byte length, and how it stands to the 260-byte buffer.
-std::string Lengths(const std::string& what, const std::string& text);
 
 // The package: three files to copy, the two fonts and a drawing library.
 extern const char* const kPackageFiles[3];  // "a.txt", "Quorel2021.ZRX", "淺.dll"

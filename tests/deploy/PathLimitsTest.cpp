@@ -21,7 +21,6 @@
 
 namespace {
 
-using limits::Lengths;
 using limits::PathOfBytes;
 
 // The package files, as bits: "a.txt", "Quorel2021.ZRX", "淺.dll" (limits::kPackageFiles); the
@@ -45,18 +44,19 @@ class RunWindow : public InstallationDialog {
 enum Varies { kInstallFolder, kPackageFolder, kHostFolder };
 enum Kinds { A = 1, D = 2, AD = 3 };  // ASCII, double-byte, both: a case each
 
+// The varied folder's bytes; then whether the install folder is made, the package files copied and
+// prompted (answered Ignore), whether the library folder is made and its files copied, whether
+// "<install folder>\Quorel2021.ZRX" is registered, and whether the (first) host gets both fonts.
 struct Case {
   const char* limit;
   Varies varies;
-  std::size_t bytes;  // of the varied folder
+  std::size_t bytes;
   Kinds kinds;
-  bool folderMade;   // the install folder
-  int copied;        // package files copied
-  int prompted;      // package files whose copy is prompted (answered Ignore)
-  bool libraryMade;  // "<install folder>\Quorel扩展绘图库"
+  bool folderMade;
+  int copied, prompted;
+  bool libraryMade;
   int libraryCopied;
-  bool registered;  // the LOADER "<install folder>\Quorel2021.ZRX"
-  bool fonts;       // both fonts in the (first) host's Fonts folder
+  bool registered, fonts;
 };
 
 // clang-format off
@@ -113,8 +113,6 @@ class PathLimits : public testing::Test {
     testfs::MakeFolders(limits::Parent(folder));
     HostRegistry registry;
     limits::SeedHosts(registry, hosts);
-    SCOPED_TRACE(Lengths("install folder", folder) + "; " + Lengths("package folder", package) +
-                 "; " + Lengths("host folder", hosts.front()));
 
     // The entries the case expects, and the prompts.
     std::vector<std::string> created;

@@ -1,12 +1,9 @@
-// The Install command at its path limits, from a table of lengths and outcomes. A destination is
+// The Install command at its path limits, from a table of lengths and outcomes: a destination is
 // refused up front (the stop box, nothing made, the dialog left open) when its product folder
 // ("<destination>\Zantrel") is longer than 230 bytes (CreateDirectoryA's 247 characters less
-// "\Quorel扩展绘图库"), or when a file the copies will make there would not fit MAX_PATH: a package
-// file "<product>\<name>" or a library file "<product>\Quorel扩展绘图库\<name>" of 260 bytes or
-// more. At each limit and one past it, in ASCII and double-byte characters (one ending in 淺,
-// whose second byte is 0x5C) and with a trailing separator; the same destination with shorter
-// names installs whole. The dialog runs modally and for real, and the whole drive C: is compared
-// before and after.
+// "\Quorel扩展绘图库"), or when a package file "<product>\<name>" or a library file
+// "<product>\Quorel扩展绘图库\<name>" would not fit MAX_PATH. The dialog runs modally and for
+// real, and the whole drive C: is compared before and after.
 #include <windows.h>
 #include <gtest/gtest.h>
 
@@ -92,8 +89,6 @@ class InstallPathLimits : public testing::Test {
                                                                 : "");
     const std::string product = chosen + "\\Zantrel", library = product + "\\" + limits::kLibrary;
     testfs::MakeFolders(limits::Parent(chosen));
-    SCOPED_TRACE(limits::Lengths("destination", typedPath) + "; " +
-                 limits::Lengths("product folder", product));
     teststate::StartFresh({teststate::ProcessState::HostRecord});
     limits::SeedHosts(theHostRegistry, {host});
 
