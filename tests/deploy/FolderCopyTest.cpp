@@ -40,6 +40,18 @@ class FolderCopy : public testing::Test {
 using PackageCopy = FolderCopy;
 using LibraryCopy = FolderCopy;
 
+// The two copies: the subfolder each copies (below the package and the product folder), the
+// prompts a held file makes, and the entries its listing is cut after ("." and ".." among them).
+const struct {
+  std::string subfolder;
+  void (*copy)(const CopyJob&);
+  std::size_t prompts;
+  int limit;
+} kCopies[] = {
+    {"", [](const CopyJob& job) { EXPECT_TRUE(CopyPackageFiles(job)); }, 1, 101},
+    {std::string("\\") + kLibrary, CopyDrawingLibrary, 0, 81},
+};
+
 TEST_F(PackageCopy, CopiesPlainFilesOnlyAndStepsForEveryEntry) {
   for (const char* name :
        {"a.txt", "Quorel2021.ZRX", "中文名.dll", "Quorel_EN.shx.bak", "sEtUp.ExE", "quorel_en.SHX",
@@ -125,21 +137,12 @@ TEST_F(PromptedCopy, IgnoreGivesUpThatFileAndGoesOn) {
 // A read-only source leaves neither itself nor its copy read-only.
 TEST_F(FolderCopy, EarlierHiddenSystemReadOnlyFilesAreReplaced) {
   const DWORD blocking = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-  const struct {
-    std::string subfolder;
-    void (*copy)(const CopyJob&);
-    std::size_t prompts;  // for the held file only
-  } cases[] = {
-      {"", [](const CopyJob& job) { EXPECT_TRUE(CopyPackageFiles(job)); }, 1},
-      {std::string("\\") + kLibrary, CopyDrawingLibrary, 0},
-  };
-  for (const auto& c : cases) {
+  for (const auto& c : kCopies) {
     SCOPED_TRACE(c.subfolder);
     const std::string from = package.data + c.subfolder;
     const std::string to = product + c.subfolder;
-    testfs::MakeDir(from);
-    testfs::MakeDir(product);
-    testfs::MakeDir(to);
+    testfs::MakeFolders(from);
+    testfs::MakeFolders(to);
     for (const char* name : {"\\a.txt", "\\held.txt"}) {
       WriteFile(from + name, "new");
       WriteFile(to + name, "old");
@@ -174,15 +177,7 @@ TEST_F(PackageCopy, InstallFolderTooLongIsNeverCutShort) {
 // the library's after 81. Below the limit one more pass finds the end; at it and past it, the
 // files within it are copied.
 TEST_F(FolderCopy, ListingsAreCutAtTheirEntryLimit) {
-  const struct {
-    std::string subfolder;
-    int limit;
-    void (*copy)(const CopyJob&);
-  } cases[] = {
-      {"", 101, [](const CopyJob& job) { EXPECT_TRUE(CopyPackageFiles(job)); }},
-      {std::string("\\") + kLibrary, 81, CopyDrawingLibrary},
-  };
-  for (const auto& c : cases) {
+  for (const auto& c : kCopies) {
     const std::string from = package.data + c.subfolder;
     testfs::MakeDir(from);
     for (int files : {c.limit - 3, c.limit - 2, c.limit + 49}) {
@@ -246,8 +241,7 @@ TEST_F(LibraryCopy, CopiesTheLibraryFlatWithoutNameRulesOrPrompts) {
   testfs::MakeDir(library + "\\v1.0");
   SetFileAttributesA((library + "\\v1.0").c_str(), FILE_ATTRIBUTE_HIDDEN);
   const std::string copied = product + "\\" + kLibrary;
-  testfs::MakeDir(product);
-  testfs::MakeDir(copied);
+  testfs::MakeFolders(copied);
 
   testfs::HeldOpen lock(copied + "\\y.dwg");
   testui::BoxAnswerer boxes;

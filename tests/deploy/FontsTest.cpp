@@ -17,10 +17,8 @@ class Fonts : public testing::Test {
   }
   // A host installation folder, with a Fonts folder when `withFonts`.
   std::string Host(const std::string& name, bool withFonts = true) {
-    const std::string folder = hosts.Path() + "\\" + name;
-    testfs::MakeDir(folder);
-    if (withFonts) testfs::MakeDir(folder + "\\Fonts");
-    return folder;
+    testfs::MakeFolders(hosts / name + (withFonts ? "\\Fonts" : ""));
+    return hosts / name;
   }
   deploytest::PackageBeside package{"fontpkg"};
   testfs::TempDir hosts{"hosts"};

@@ -31,10 +31,8 @@ TEST(PackageSource, DataFolderFirstThenTheModuleBesideTheInstaller) {
     const std::string folder = root / c.folder;
     testfs::MakeDir(folder);
     for (const std::string& entry : c.entries) {
-      if (entry.back() == '\\')
-        testfs::MakeDir(folder + "\\" + entry.substr(0, entry.size() - 1));
-      else
-        testfs::WriteFile(folder + "\\" + entry, "x");
+      entry.back() == '\\' ? testfs::MakeDir(folder + "\\" + entry.substr(0, entry.size() - 1))
+                           : testfs::WriteFile(folder + "\\" + entry, "x");
     }
     const std::size_t before = boxes.Records().size();
     std::string package;

@@ -17,18 +17,13 @@ const char kOldLoader[] = "C:\\Old\\Zantrel\\Quorel2021.ZRX";
 // Double-byte characters of the filler: 淺 (9C 5C), 中 (D6 D0), 乗 (81 5C), 表 (B1 ED), 望 (CD FB).
 const char* const kFillerGlyphs[] = {"\x9C\x5C", "\xD6\xD0", "\x81\x5C", "\xB1\xED", "\xCD\xFB"};
 
-std::string Filler(std::size_t bytes, bool doubleByte, std::size_t& turn) {
+}  // namespace
+
+std::string Filler(std::size_t bytes, bool doubleByte, std::size_t turn) {
   std::string text = doubleByte && bytes % 2 ? "x" : "";
   while (text.size() < bytes)
     text += doubleByte ? std::string(kFillerGlyphs[turn++ % 5]) : std::string(1, 'a' + turn++ % 26);
   return text;
-}
-
-}  // namespace
-
-std::string DoubleByteText(std::size_t bytes) {
-  std::size_t turn = 0;
-  return Filler(bytes, true, turn);
 }
 
 std::string PathOfBytes(const std::string& base, std::size_t bytes, bool doubleByte,
@@ -38,11 +33,10 @@ std::string PathOfBytes(const std::string& base, std::size_t bytes, bool doubleB
   std::size_t need = bytes - fixed;
   if (need == 1) throw std::logic_error("one byte cannot make a folder");
   std::string path = base;
-  std::size_t turn = 0;
   while (need > 0) {
     // A separator and up to 40 bytes of name, never leaving a single byte over.
     std::size_t name = need <= 41 ? need - 1 : std::min<std::size_t>(40, need - 3);
-    path += "\\" + Filler(name, doubleByte, turn);
+    path += "\\" + Filler(name, doubleByte, path.size());
     need -= name + 1;
   }
   return leaf.empty() ? path : path + "\\" + leaf;

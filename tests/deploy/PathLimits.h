@@ -18,17 +18,18 @@ namespace limits {
 // longer than 40 bytes.
 std::string PathOfBytes(const std::string& base, std::size_t bytes, bool doubleByte,
                         const std::string& leaf = "");
-// Double-byte text of exactly `bytes` bytes (one ASCII letter first when `bytes` is odd).
-std::string DoubleByteText(std::size_t bytes);
+// Filler of exactly `bytes` bytes, from its `turn`th character on (one ASCII letter first where
+// double-byte text of an odd length needs it).
+std::string Filler(std::size_t bytes, bool doubleByte, std::size_t turn = 0);
 std::string Parent(const std::string& path);
 
-// The package: three files to copy, the two fonts and a drawing library.
+// The package: three files to copy, the two fonts and a drawing library, written into
+// `packageFolder` (made first) with `extra` files beside the package files and `extraLibrary`
+// ones beside the library's.
 extern const char* const kPackageFiles[3];  // "a.txt", "Quorel2021.ZRX", "淺.dll"
 extern const char* const kLibraryFiles[2];  // "x.dwg", "图.dwg"
 extern const char* const kFonts[2];
 extern const char kLibrary[];  // "Quorel扩展绘图库"
-// Writes the package into `packageFolder` (made first), with `extra` files beside the package
-// files and `extraLibrary` ones beside the library's.
 void WritePackage(const std::string& packageFolder, const std::vector<std::string>& extra = {},
                   const std::vector<std::string>& extraLibrary = {});
 
@@ -38,15 +39,12 @@ void SeedHosts(HostRegistry& registry, const std::vector<std::string>& hosts);
 // The LOADER "<folder>\Quorel2021.ZRX" and LOADCTRLS when `registered`; else the earlier LOADER.
 void ExpectRegistration(const std::string& folder, bool registered);
 
-// The drive C: as it was when made.
-class DriveBefore {
- public:
-  // "" when the only changes since are the entries `created`; otherwise the entries that should
-  // not be there or are missing, one a line, with `root` written as <root>.
+// The drive C: as it was when made. ChangesBesides: "" when the only changes since are the
+// entries `created`; otherwise the entries that should not be there or are missing, one a line,
+// with `root` written as <root>.
+struct DriveBefore {
   std::string ChangesBesides(const std::vector<std::string>& created,
                              const std::string& root) const;
-
- private:
   const testfs::DriveListing before = testfs::ListDrive();
 };
 

@@ -103,13 +103,12 @@ class PathLimits : public testing::Test {
     std::vector<std::string> hosts = {real + "\\h"};
     if (c.varies == kInstallFolder)
       folder = PathOfBytes(real + "\\d", c.bytes, doubleByte,
-                           doubleByte ? limits::DoubleByteText(6) : "Zantrel");
+                           doubleByte ? limits::Filler(6, true) : "Zantrel");
     else if (c.varies == kPackageFolder)
       installer = PathOfBytes(real + "\\p", c.bytes - 5, doubleByte) + "\\SetUp.exe";
     else
       hosts = {PathOfBytes(real + "\\h", c.bytes, doubleByte), real + "\\s"};
-    const std::string package = limits::Parent(installer) + "\\Data";
-    limits::WritePackage(package);
+    limits::WritePackage(limits::Parent(installer) + "\\Data");
     testfs::MakeFolders(limits::Parent(folder));
     HostRegistry registry;
     limits::SeedHosts(registry, hosts);

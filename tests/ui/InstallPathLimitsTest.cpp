@@ -67,14 +67,13 @@ class InstallPathLimits : public testing::Test {
  protected:
   // One press of Install.
   void Check(const Case& c, int typed, int kind) {
-    SCOPED_TRACE(std::string(c.what) + ", product folder of " + std::to_string(c.productBytes) +
-                 " bytes, typing bit " + std::to_string(typed) + ", name bit " +
-                 std::to_string(kind) + (c.installs ? ", installs" : ", refused"));
+    SCOPED_TRACE(std::string(c.what) + ", product " + std::to_string(c.productBytes) +
+                 " bytes, typed " + std::to_string(typed) + ", name " + std::to_string(kind));
     testfs::TempDir root("limits");
     const std::string real = root.Path();
     const std::string name = c.where == kNowhere ? ""
                              : kind == N         ? std::string(c.nameBytes, 'n')
-                             : kind == D         ? limits::DoubleByteText(c.nameBytes - 4) + ".txt"
+                             : kind == D         ? limits::Filler(c.nameBytes - 4, true) + ".txt"
                                                  : std::string(c.nameBytes - 4, 'n') + ".txt";
     limits::WritePackage(real + "\\p\\Data", std::vector<std::string>(c.where == kPackage, name),
                          std::vector<std::string>(c.where == kLibrary, name));
