@@ -42,30 +42,18 @@ HWND FindDialog(const std::wstring& caption) {
   return FindWindowW(L"#32770", caption.c_str());
 }
 
-std::wstring TextOf(HWND window) {
-  wchar_t text[1024] = {};
-  GetWindowTextW(window, text, 1024);
-  return text;
-}
-
 // Ends the process behind a window with this caption that a failed test left up.
-class EndsLeftover {
- public:
-  explicit EndsLeftover(std::wstring caption) : caption(std::move(caption)) {}
+struct EndsLeftover {
+  std::wstring caption;
   ~EndsLeftover() {
-    HWND window = FindDialog(caption);
-    if (!window) return;
     DWORD id = 0;
-    GetWindowThreadProcessId(window, &id);
-    if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id)) {
+    if (HWND window = FindDialog(caption)) GetWindowThreadProcessId(window, &id);
+    if (HANDLE process = id ? OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id) : nullptr) {
       TerminateProcess(process, 1);
       WaitForSingleObject(process, 10000);
       CloseHandle(process);
     }
   }
-
- private:
-  std::wstring caption;
 };
 
 // The start-up check alone, without the manifest: under 1252 it shows its box, readable there,
@@ -78,7 +66,7 @@ TEST(OtherCodePage, StartUpCheckStopsWhereTheCodePageIsNot936) {
   const std::string probe = testproc::FromBuild(CODE_PAGE_PROBE_EXE);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.locale);
-    const EndsLeftover leftover(kCodePageCaption);
+    const EndsLeftover leftover{kCodePageCaption};
     testfs::TempDir folder("codepage");
     const std::string passed = folder / "passed";
     StartInLocale(c.locale, probe, "\"" + passed + "\"");
@@ -91,7 +79,7 @@ TEST(OtherCodePage, StartUpCheckStopsWhereTheCodePageIsNot936) {
     HWND box = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (box = FindDialog(kCodePageCaption)) != nullptr; }, 30000));
     ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(box) != FALSE; }));
-    EXPECT_EQ(TextOf(GetDlgItem(box, 0xFFFF)), kCodePageText);
+    EXPECT_EQ(testui::ItemText(box, 0xFFFF), testfs::Narrow(kCodePageText));
     EXPECT_NE(GetDlgItem(box, IDOK), nullptr);
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     EXPECT_TRUE(WaitUntil([&] { return !testproc::Listed(kProbeName); }, 30000));
@@ -104,7 +92,7 @@ TEST(OtherCodePage, StartUpCheckStopsWhereTheCodePageIsNot936) {
 TEST(OtherCodePage, InstallerWithItsManifestWorksInChinese) {
   apptest::InstallerBeside beside;
   const std::wstring caption = testfs::Wide(SETUP_DIALOG_CAPTION);
-  const EndsLeftover leftover(caption);
+  const EndsLeftover leftover{caption};
   StartInLocale("C.UTF-8", beside.exe);
 
   HWND dialog = nullptr;
@@ -112,9 +100,8 @@ TEST(OtherCodePage, InstallerWithItsManifestWorksInChinese) {
   ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(dialog) != FALSE; }));
   // The setup dialog, not the start-up check's box, which has the same caption.
   ASSERT_NE(GetDlgItem(dialog, IDC_INSTALL), nullptr);
-  EXPECT_EQ(TextOf(GetDlgItem(dialog, IDC_TITLE)),
-            testfs::Wide("Zantrel软件 V" SETUP_VERSION_DOTTED));
-  EXPECT_EQ(TextOf(GetDlgItem(dialog, IDC_EDITION)), testfs::Wide(kEditionText));
+  EXPECT_EQ(testui::ItemText(dialog, IDC_TITLE), "Zantrel软件 V" SETUP_VERSION_DOTTED);
+  EXPECT_EQ(testui::ItemText(dialog, IDC_EDITION), kEditionText);
   DWORD process = 0;
   GetWindowThreadProcessId(dialog, &process);
   testui::BoxAnswerer boxes({}, process);

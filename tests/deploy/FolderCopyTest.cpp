@@ -7,7 +7,6 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <functional>
 #include <vector>
 
@@ -20,19 +19,14 @@ using Names = std::vector<std::string>;
 
 const char kLibrary[] = "Quorel扩展绘图库";
 
-// "f000.txt" ... for the numbers from..to-1.
-Names Numbered(int to, int from = 0) {
+// "f000.txt" ... for the numbers from..to-1, written into `folder` when one is given.
+Names Numbered(int to, int from = 0, const std::string& folder = "") {
   Names names;
   for (int i = from; i < to; ++i) {
-    char name[16];
-    std::snprintf(name, sizeof(name), "f%03d.txt", i);
-    names.push_back(name);
+    names.push_back("f" + std::to_string(1000 + i).substr(1) + ".txt");
+    if (!folder.empty()) WriteFile(folder + "\\" + names.back(), names.back());
   }
   return names;
-}
-
-void WriteNumbered(const std::string& folder, int from, int to) {
-  for (const std::string& name : Numbered(to, from)) WriteFile(folder + "\\" + name, name);
 }
 
 class FolderCopy : public testing::Test {
@@ -45,6 +39,18 @@ class FolderCopy : public testing::Test {
 
 using PackageCopy = FolderCopy;
 using LibraryCopy = FolderCopy;
+
+// The two copies: the subfolder each copies (below the package and the product folder), the
+// prompts a held file makes, and the entries its listing is cut after ("." and ".." among them).
+const struct {
+  std::string subfolder;
+  void (*copy)(const CopyJob&);
+  std::size_t prompts;
+  int limit;
+} kCopies[] = {
+    {"", [](const CopyJob& job) { EXPECT_TRUE(CopyPackageFiles(job)); }, 1, 101},
+    {std::string("\\") + kLibrary, CopyDrawingLibrary, 0, 81},
+};
 
 TEST_F(PackageCopy, CopiesPlainFilesOnlyAndStepsForEveryEntry) {
   for (const char* name :
@@ -65,16 +71,6 @@ TEST_F(PackageCopy, CopiesPlainFilesOnlyAndStepsForEveryEntry) {
   EXPECT_EQ(ReadFile(product + "\\中文名.dll"), "中文名.dll");
   EXPECT_EQ(progress.Steps(), 12 + 2 + 1);
   EXPECT_TRUE(boxes.Records().empty());
-}
-
-TEST_F(PackageCopy, MissingPackageShowsOneBoxAndTouchesNothing) {
-  testfs::RemoveTree(package.data);
-  testui::BoxAnswerer boxes;
-  EXPECT_FALSE(CopyPackageFiles(Job()));
-  ASSERT_EQ(boxes.Records().size(), 1u);
-  deploytest::ExpectNoPackageBox(boxes.Records()[0]);
-  EXPECT_EQ(progress.Steps(), 0);
-  EXPECT_FALSE(testfs::Exists(product));
 }
 
 class PromptedCopy : public PackageCopy {
@@ -136,42 +132,23 @@ TEST_F(PromptedCopy, IgnoreGivesUpThatFileAndGoesOn) {
   EXPECT_EQ(progress.Steps(), 6);
 }
 
-TEST_F(PackageCopy, ReplacesAReadOnlyFileAndLeavesItWritable) {
-  WriteFile(package.data + "\\a.txt", "new");
-  SetFileAttributesA((package.data + "\\a.txt").c_str(), FILE_ATTRIBUTE_READONLY);
-  testfs::MakeDir(product);
-  WriteFile(product + "\\a.txt", "old");
-  SetFileAttributesA((product + "\\a.txt").c_str(), FILE_ATTRIBUTE_READONLY);
-  EXPECT_TRUE(CopyPackageFiles(Job()));
-  EXPECT_EQ(ReadFile(product + "\\a.txt"), "new");
-  EXPECT_FALSE(testfs::Attributes(product + "\\a.txt") & FILE_ATTRIBUTE_READONLY);
-  EXPECT_FALSE(testfs::Attributes(package.data + "\\a.txt") & FILE_ATTRIBUTE_READONLY);
-}
-
 // Windows' CopyFileA will not replace a hidden or system file (Wine does): both copies clear
 // those bits with read-only before they copy, so an earlier copy never makes a prompt come back.
+// A read-only source leaves neither itself nor its copy read-only.
 TEST_F(FolderCopy, EarlierHiddenSystemReadOnlyFilesAreReplaced) {
   const DWORD blocking = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-  const struct {
-    std::string subfolder;
-    void (*copy)(const CopyJob&);
-    std::size_t prompts;  // for the held file only
-  } cases[] = {
-      {"", [](const CopyJob& job) { EXPECT_TRUE(CopyPackageFiles(job)); }, 1},
-      {std::string("\\") + kLibrary, CopyDrawingLibrary, 0},
-  };
-  for (const auto& c : cases) {
+  for (const auto& c : kCopies) {
     SCOPED_TRACE(c.subfolder);
     const std::string from = package.data + c.subfolder;
     const std::string to = product + c.subfolder;
-    testfs::MakeDir(from);
-    testfs::MakeDir(product);
-    testfs::MakeDir(to);
+    testfs::MakeFolders(from);
+    testfs::MakeFolders(to);
     for (const char* name : {"\\a.txt", "\\held.txt"}) {
       WriteFile(from + name, "new");
       WriteFile(to + name, "old");
       SetFileAttributesA((to + name).c_str(), blocking | FILE_ATTRIBUTE_ARCHIVE);
     }
+    SetFileAttributesA((from + "\\a.txt").c_str(), FILE_ATTRIBUTE_READONLY);
     // A copy that then fails shows what was cleared before it.
     testfs::HeldOpen lock(to + "\\held.txt");
     testui::BoxAnswerer boxes({IDIGNORE});
@@ -180,6 +157,7 @@ TEST_F(FolderCopy, EarlierHiddenSystemReadOnlyFilesAreReplaced) {
     EXPECT_EQ(boxes.Records().size(), c.prompts);
     EXPECT_EQ(ReadFile(to + "\\a.txt"), "new");
     EXPECT_EQ(testfs::Attributes(to + "\\a.txt") & blocking, 0u);
+    EXPECT_EQ(testfs::Attributes(from + "\\a.txt") & FILE_ATTRIBUTE_READONLY, 0u);
     EXPECT_EQ(testfs::Attributes(to + "\\held.txt"), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
     testfs::RemoveTree(product);
   }
@@ -199,20 +177,12 @@ TEST_F(PackageCopy, InstallFolderTooLongIsNeverCutShort) {
 // the library's after 81. Below the limit one more pass finds the end; at it and past it, the
 // files within it are copied.
 TEST_F(FolderCopy, ListingsAreCutAtTheirEntryLimit) {
-  const struct {
-    std::string subfolder;
-    int limit;
-    void (*copy)(const CopyJob&);
-  } cases[] = {
-      {"", 101, [](const CopyJob& job) { EXPECT_TRUE(CopyPackageFiles(job)); }},
-      {std::string("\\") + kLibrary, 81, CopyDrawingLibrary},
-  };
-  for (const auto& c : cases) {
+  for (const auto& c : kCopies) {
     const std::string from = package.data + c.subfolder;
     testfs::MakeDir(from);
     for (int files : {c.limit - 3, c.limit - 2, c.limit + 49}) {
       SCOPED_TRACE(c.subfolder + " with " + std::to_string(files) + " files");
-      WriteNumbered(from, static_cast<int>(List(from).size()), files);
+      Numbered(files, static_cast<int>(List(from).size()), from);
       testfs::RemoveTree(product);
       testfs::MakeDir(product);
       progress.Reset();
@@ -226,7 +196,7 @@ TEST_F(FolderCopy, ListingsAreCutAtTheirEntryLimit) {
 // Steps closer together than a frame are not all drawn at once; whatever paints the bar next
 // must show the position reached, not a picture left from an earlier step.
 TEST_F(FolderCopy, BarShowsThePositionReachedOnceItIsPainted) {
-  WriteNumbered(package.data, 0, 40);
+  Numbered(40, 0, package.data);
   const struct {
     const char* what;
     int steps;
@@ -271,8 +241,7 @@ TEST_F(LibraryCopy, CopiesTheLibraryFlatWithoutNameRulesOrPrompts) {
   testfs::MakeDir(library + "\\v1.0");
   SetFileAttributesA((library + "\\v1.0").c_str(), FILE_ATTRIBUTE_HIDDEN);
   const std::string copied = product + "\\" + kLibrary;
-  testfs::MakeDir(product);
-  testfs::MakeDir(copied);
+  testfs::MakeFolders(copied);
 
   testfs::HeldOpen lock(copied + "\\y.dwg");
   testui::BoxAnswerer boxes;
@@ -286,7 +255,9 @@ TEST_F(LibraryCopy, CopiesTheLibraryFlatWithoutNameRulesOrPrompts) {
   EXPECT_TRUE(boxes.Records().empty());
 }
 
-TEST_F(LibraryCopy, MissingLibraryOrPackage) {
+// A missing library makes its empty folder in one step; without a package, each copy shows the
+// one box and makes nothing, no folder either.
+TEST_F(FolderCopy, MissingLibraryOrPackage) {
   testfs::MakeDir(product);
   testui::BoxAnswerer boxes;
   CopyDrawingLibrary(Job());
@@ -298,10 +269,13 @@ TEST_F(LibraryCopy, MissingLibraryOrPackage) {
   testfs::RemoveTree(product + "\\" + kLibrary);
   progress.Reset();
   CopyDrawingLibrary(Job());
-  ASSERT_EQ(boxes.Records().size(), 1u);
-  deploytest::ExpectNoPackageBox(boxes.Records()[0]);
-  EXPECT_EQ(progress.Steps(), 0);
   EXPECT_TRUE(List(product).empty());
+  testfs::RemoveTree(product);
+  EXPECT_FALSE(CopyPackageFiles(Job()));
+  EXPECT_FALSE(testfs::Exists(product));
+  ASSERT_EQ(boxes.Records().size(), 2u);
+  for (const testui::BoxRecord& box : boxes.Records()) deploytest::ExpectNoPackageBox(box);
+  EXPECT_EQ(progress.Steps(), 0);
 }
 
 TEST_F(LibraryCopy, DestinationTooLongIsSkippedSilently) {

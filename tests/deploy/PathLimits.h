@@ -1,13 +1,8 @@
-// Paths at the lengths where the installer's 260-byte buffers end: folders built to an exact byte
-// length, a small package, and the drive's changes checked against the entries a case expects.
-//
-// The test's own set-up, listing and clean-up reach any length (tests/support); the product uses
-// the narrow calls with the paths as they are.
+// What the two path-limit programs share: paths of an exact byte length, a small package, a host
+// with an earlier registration, and the whole drive C: compared before and after a run. The
+// test's own set-up, listing and clean-up reach any length (tests/support); the product does not.
 #pragma once
 
-#include <windows.h>
-
-#include <set>
 #include <string>
 #include <vector>
 
@@ -17,39 +12,40 @@
 
 namespace limits {
 
-using testfs::DriveListing;
-using testfs::ListDrive;
-using testfs::Narrow;
-using testfs::Wide;
-
 // `base` followed by folders of filler and, when not empty, `leaf`, exactly `bytes` bytes long
 // in code page 936. The filler is ASCII, or double-byte characters (淺 and 乗, whose second byte
 // is 0x5C, among them) with one ASCII letter where an odd length needs it. No folder name is
 // longer than 40 bytes.
 std::string PathOfBytes(const std::string& base, std::size_t bytes, bool doubleByte,
                         const std::string& leaf = "");
-// Double-byte text of exactly `bytes` bytes (one ASCII letter first when `bytes` is odd).
-std::string DoubleByteText(std::size_t bytes);
+// Filler of exactly `bytes` bytes, from its `turn`th character on (one ASCII letter first where
+// double-byte text of an odd length needs it).
+std::string Filler(std::size_t bytes, bool doubleByte, std::size_t turn = 0);
+std::string Parent(const std::string& path);
 
-// "" when the only differences are the entries of `created`; otherwise the entries that should
-// not be there or are missing, one a line, with `root` written as <root>.
-std::string UnexpectedChanges(const DriveListing& before, const DriveListing& after,
-                              const std::set<std::wstring>& created, const std::string& root);
-
-// The package of the path cases: three files to copy, the two fonts and a drawing library.
-extern const char* const kPackageFiles[3];
-extern const char* const kLibraryFiles[2];
+// The package: three files to copy, the two fonts and a drawing library, written into
+// `packageFolder` (made first) with `extra` files beside the package files and `extraLibrary`
+// ones beside the library's.
+extern const char* const kPackageFiles[3];  // "a.txt", "Quorel2021.ZRX", "淺.dll"
+extern const char* const kLibraryFiles[2];  // "x.dwg", "图.dwg"
 extern const char* const kFonts[2];
 extern const char kLibrary[];  // "Quorel扩展绘图库"
-// Writes the package into `packageFolder` (made first), with `extra` files beside the package
-// files and `extraLibrary` ones beside the library's.
 void WritePackage(const std::string& packageFolder, const std::vector<std::string>& extra = {},
                   const std::vector<std::string>& extraLibrary = {});
 
-// Checks that the prompts shown are exactly one for each destination, in any order.
-void ExpectPrompts(std::vector<std::string> shown, const std::vector<std::string>& destinations);
+// `hosts` (made, with Fonts folders) as the installations of release 2022 in `registry`; the
+// first is in the registry too, with an earlier LOADER that a run which does not register keeps.
+void SeedHosts(HostRegistry& registry, const std::vector<std::string>& hosts);
+// The LOADER "<folder>\Quorel2021.ZRX" and LOADCTRLS when `registered`; else the earlier LOADER.
+void ExpectRegistration(const std::string& folder, bool registered);
 
-// A byte length, and how it stands to the 260-byte buffer.
-std::string Lengths(const std::string& what, const std::string& text);
+// The drive C: as it was when made. ChangesBesides: "" when the only changes since are the
+// entries `created`; otherwise the entries that should not be there or are missing, one a line,
+// with `root` written as <root>.
+struct DriveBefore {
+  std::string ChangesBesides(const std::vector<std::string>& created,
+                             const std::string& root) const;
+  const testfs::DriveListing before = testfs::ListDrive();
+};
 
 }  // namespace limits
