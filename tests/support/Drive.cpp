@@ -3,7 +3,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cwchar>
+#include <vector>
 
 namespace testfs {
 namespace {
@@ -54,17 +56,23 @@ bool IsLinkOut(const std::wstring& path, DWORD attributes) {
   return false;
 }
 
-// FNV-1a of a file's bytes, or "unreadable" (e.g. held open by someone without sharing).
+// An FNV-style hash of a file's bytes, eight at a time (the drive holds about 700 MB, read twice
+// a test), or "unreadable" (e.g. held open by someone without sharing).
 std::wstring HashOf(const std::wstring& path) {
   HANDLE file = CreateFileW((L"\\\\?\\" + path).c_str(), GENERIC_READ,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (file == INVALID_HANDLE_VALUE) return L"unreadable";
   unsigned long long hash = 14695981039346656037ull;
-  char buffer[65536];
+  static std::vector<unsigned long long> words(1 << 17);
   DWORD got = 0;
-  while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0)
-    for (DWORD i = 0; i < got; ++i)
-      hash = (hash ^ static_cast<unsigned char>(buffer[i])) * 1099511628211ull;
+  while (ReadFile(file, words.data(), static_cast<DWORD>(words.size() * 8), &got, nullptr) &&
+         got > 0) {
+    // The bytes past the end of a short read count as zeros; the length is mixed in below.
+    std::memset(reinterpret_cast<char*>(words.data()) + got, 0, (8 - got % 8) % 8);
+    for (DWORD i = 0; i < (got + 7) / 8; ++i) hash = (hash ^ words[i]) * 1099511628211ull;
+    hash = (hash ^ got) * 1099511628211ull;
+  }
   CloseHandle(file);
   wchar_t text[20];
   std::swprintf(text, 20, L"%016llx", hash);

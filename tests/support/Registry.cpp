@@ -204,13 +204,28 @@ void SeedHost(const std::string& key, const std::string& location) {
   SetString(key, "Location", location);
 }
 
+namespace {
+
+// Deletes the vendor tree; a locked key in it (a test that denies access) is unlocked first.
+// The unlock walk opens every key, so it runs only when a plain delete left something behind.
+void CleanVendorTree() {
+  const char kVendor[] = "SOFTWARE\\ZWSOFT";
+  DeleteTree(kVendor);
+  HKEY left = nullptr;
+  const LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kVendor, 0, KEY_READ, &left);
+  if (status == ERROR_FILE_NOT_FOUND) return;
+  if (status == ERROR_SUCCESS) RegCloseKey(left);
+  UnlockTree(kVendor);
+  DeleteTree(kVendor);
+}
+
+}  // namespace
+
 CleanHostKeys::CleanHostKeys() {
-  UnlockTree("SOFTWARE\\ZWSOFT");
-  DeleteTree("SOFTWARE\\ZWSOFT");
+  CleanVendorTree();
 }
 CleanHostKeys::~CleanHostKeys() {
-  UnlockTree("SOFTWARE\\ZWSOFT");
-  DeleteTree("SOFTWARE\\ZWSOFT");
+  CleanVendorTree();
 }
 
 }  // namespace testreg
