@@ -1,5 +1,9 @@
 #include "tests/support/Registry.h"
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <utility>
 
@@ -60,43 +64,88 @@ bool QueryValue(const std::string& path, const std::string& name, DWORD& type, s
 
 namespace {
 
-std::string Hex(const std::string& bytes) {
-  std::string text;
-  for (unsigned char c : bytes) {
-    char hex[4];
-    std::snprintf(hex, sizeof(hex), "%02x", c);
-    text += hex;
+// Wine's escapes in a dumped name: \\, \", \n and the like, \ooo (octal) and \xhhhh (hex).
+std::wstring Unescape(const std::string& text, std::size_t& at, char end) {
+  static const std::string letters = "abtnvfre", codes = "\a\b\t\n\v\f\r\x1b";
+  std::wstring out;
+  while (at < text.size() && text[at] != end) {
+    if (text[at] != '\\' || at + 1 == text.size()) {
+      out += static_cast<wchar_t>(static_cast<unsigned char>(text[at++]));
+      continue;
+    }
+    const char next = text[++at];
+    const std::size_t letter = letters.find(next);
+    const bool hex = next == 'x', octal = next >= '0' && next <= '7';
+    if (!hex && !octal) {
+      out += letter == std::string::npos ? next : codes[letter];
+      ++at;
+      continue;
+    }
+    const std::size_t first = hex ? ++at : at;
+    unsigned code = 0;
+    while (at < text.size() && at - first < (hex ? 4u : 3u) &&
+           std::isxdigit(static_cast<unsigned char>(text[at])) && (hex || text[at] <= '7'))
+      code = code * (hex ? 16 : 8) + std::stoul(text.substr(at++, 1), nullptr, 16);
+    out += static_cast<wchar_t>(code);
   }
-  return text;
+  ++at;  // the closing delimiter
+  return out;
 }
 
-void ReadKey(HKEY key, const std::string& path, Tree& out) {
-  out[path] = "key";
-  for (DWORD i = 0;; ++i) {
-    char name[16384];
-    DWORD nameLength = sizeof(name);
-    DWORD type = 0;
-    DWORD size = 0;
-    if (RegEnumValueA(key, i, name, &nameLength, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
-      break;
-    std::string data(size, '\0');
-    nameLength = sizeof(name);
-    RegEnumValueA(key, i, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
-                  &size);
-    data.resize(size);
-    out[path + " : " + std::string(name, nameLength)] =
-        "type " + std::to_string(type) + " " + Hex(data);
+// Saving a key needs the backup privilege, which an administrator holds but has not enabled.
+void EnableBackup() {
+  HANDLE token = nullptr;
+  TOKEN_PRIVILEGES backup{1, {{{0, 0}, SE_PRIVILEGE_ENABLED}}};
+  if (OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &token) &&
+      LookupPrivilegeValueA(nullptr, "SeBackupPrivilege", &backup.Privileges[0].Luid))
+    AdjustTokenPrivileges(token, FALSE, &backup, 0, nullptr, nullptr);
+  if (token) CloseHandle(token);
+}
+
+// Wine writes a branch as text in one call, where a walk through the key functions takes
+// seconds for HKLM\SOFTWARE. A section "[path] time" holds a key's values, "name"=data or
+// @=data (the default value), with long data continued after a trailing backslash. A key with
+// subkeys but no values has no section of its own, and volatile keys are not written.
+void ReadDump(HKEY key, const std::string& path, Tree& out) {
+  EnableBackup();
+  wchar_t folder[MAX_PATH], file[MAX_PATH];
+  LONG saved = ERROR_PATH_NOT_FOUND;
+  if (GetTempPathW(MAX_PATH, folder) && GetTempFileNameW(folder, L"reg", 0, file)) {
+    DeleteFileW(file);  // the dump makes its own file
+    saved = RegSaveKeyW(key, file, nullptr);
   }
-  for (DWORD i = 0;; ++i) {
-    char name[1024];
-    DWORD nameLength = sizeof(name);
-    if (RegEnumKeyExA(key, i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) !=
-        ERROR_SUCCESS)
-      break;
-    HKEY child = nullptr;
-    if (RegOpenKeyExA(key, name, 0, KEY_READ, &child) != ERROR_SUCCESS) continue;
-    ReadKey(child, path + "\\" + std::string(name, nameLength), out);
-    RegCloseKey(child);
+  // Never an empty tree that compares equal to another empty one.
+  if (saved != ERROR_SUCCESS) ADD_FAILURE() << path << " could not be saved: error " << saved;
+  const std::string text = saved == ERROR_SUCCESS ? testfs::ReadFile(testfs::Narrow(file)) : "";
+  DeleteFileW(file);
+  std::string section = path;
+  std::size_t lineStart = 0;
+  while (lineStart < text.size()) {
+    std::size_t lineEnd = text.find('\n', lineStart);
+    if (lineEnd == std::string::npos) lineEnd = text.size();
+    std::string line = text.substr(lineStart, lineEnd - lineStart);
+    lineStart = lineEnd + 1;
+    while (!line.empty() && line.back() == '\\' && lineStart < text.size()) {
+      lineEnd = text.find('\n', lineStart);
+      if (lineEnd == std::string::npos) lineEnd = text.size();
+      const std::string more = text.substr(lineStart, lineEnd - lineStart);
+      line.pop_back();
+      line += more.substr(std::min(more.find_first_not_of(' '), more.size()));
+      lineStart = lineEnd + 1;
+    }
+    std::size_t at = 1;
+    if (line.empty() || line[0] == '#' || line[0] == ';' || line.rfind("WINE", 0) == 0) continue;
+    if (line[0] == '[') {
+      const std::string below = testfs::Narrow(Unescape(line, at, ']'));
+      section = below.empty() ? path : path + "\\" + below;
+      // The section and every key above it, up to the branch.
+      for (std::string key = section; key.size() > path.size(); key.resize(key.rfind('\\')))
+        out[key] = "key";
+      continue;
+    }
+    const std::string name =
+        line[0] == '@' ? std::string() : testfs::Narrow(Unescape(line, at, '"'));
+    out[section + " : " + name] = line.substr(line[0] == '@' ? 2 : at + 1);
   }
 }
 
@@ -112,7 +161,8 @@ bool SetDacl(HKEY key, ACL* dacl) {
 void ReadTree(const std::string& path, Tree& out) {
   HKEY key = nullptr;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
-  ReadKey(key, "HKLM\\" + path, out);
+  out["HKLM\\" + path] = "key";
+  ReadDump(key, "HKLM\\" + path, out);
   RegCloseKey(key);
 }
 

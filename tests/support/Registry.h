@@ -18,8 +18,9 @@ void SetRaw(const std::string& path, const std::string& name, DWORD type, const 
 bool KeyExists(const std::string& path);
 // Reads a value's type and raw bytes; false when it is missing.
 bool QueryValue(const std::string& path, const std::string& name, DWORD& type, std::string& data);
-// Every key and value of a subtree: "HKLM\<key path>" -> "key" and "HKLM\<key path> : <value
-// name>" -> "type <type> <bytes in hex>". Keys that cannot be opened are left out.
+// Every key and value of a subtree, as the registry saves it: "HKLM\<key path>" -> "key" and
+// "HKLM\<key path> : <value name>" -> its type and data as saved. Keys below it are read whatever
+// their access list; volatile keys are left out (they are not saved).
 using Tree = std::map<std::string, std::string>;
 void ReadTree(const std::string& path, Tree& out);
 // The same as one text, one entry a line ("(missing)" without the key), for comparisons.
