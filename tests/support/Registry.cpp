@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <sstream>
 #include <utility>
 
 #include "tests/support/Files.h"
@@ -104,7 +104,7 @@ void EnableBackup() {
 
 // Wine writes a branch as text in one call, where a walk through the key functions takes
 // seconds for HKLM\SOFTWARE. A section "[path] time" holds a key's values, "name"=data or
-// @=data (the default value), with long data continued after a trailing backslash. A key with
+// @=data (the default value). A key with
 // subkeys but no values has no section of its own, and volatile keys are not written.
 void ReadDump(HKEY key, const std::string& path, Tree& out) {
   EnableBackup();
@@ -118,21 +118,12 @@ void ReadDump(HKEY key, const std::string& path, Tree& out) {
   if (saved != ERROR_SUCCESS) ADD_FAILURE() << path << " could not be saved: error " << saved;
   const std::string text = saved == ERROR_SUCCESS ? testfs::ReadFile(testfs::Narrow(file)) : "";
   DeleteFileW(file);
-  std::string section = path;
-  std::size_t lineStart = 0;
-  while (lineStart < text.size()) {
-    std::size_t lineEnd = text.find('\n', lineStart);
-    if (lineEnd == std::string::npos) lineEnd = text.size();
-    std::string line = text.substr(lineStart, lineEnd - lineStart);
-    lineStart = lineEnd + 1;
-    while (!line.empty() && line.back() == '\\' && lineStart < text.size()) {
-      lineEnd = text.find('\n', lineStart);
-      if (lineEnd == std::string::npos) lineEnd = text.size();
-      const std::string more = text.substr(lineStart, lineEnd - lineStart);
-      line.pop_back();
-      line += more.substr(std::min(more.find_first_not_of(' '), more.size()));
-      lineStart = lineEnd + 1;
-    }
+  std::string section = path, line, more;
+  std::istringstream lines(text);
+  while (std::getline(lines, line)) {
+    // Long data goes on after a backslash at the end of a line and two spaces on the next.
+    while (!line.empty() && line.back() == '\\' && std::getline(lines, more))
+      line.replace(line.size() - 1, 1, more.substr(2));
     std::size_t at = 1;
     if (line.empty() || line[0] == '#' || line[0] == ';' || line.rfind("WINE", 0) == 0) continue;
     if (line[0] == '[') {
