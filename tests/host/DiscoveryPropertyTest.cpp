@@ -92,12 +92,15 @@ bool operator==(const Node& a, const Node& b) {
   return a.name == b.name;
 }
 
-// Keys are created below their parent's handle, so that no full path is ever spelt out.
-bool Write(HKEY parent, const Node& node) {
+// Keys are created below their parent's handle, so that no full path is ever spelt out. Every
+// handle stays open, parents first, in `made`: through them the tree is deleted a key at a time,
+// locked keys too, where a delete by path walks it several times.
+bool Write(HKEY parent, const Node& node, std::vector<HKEY>& made) {
   HKEY key = nullptr;
   if (RegCreateKeyExW(parent, node.name.wide.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
                       nullptr) != ERROR_SUCCESS)
     return false;
+  made.push_back(key);
   bool ok = true;
   for (const Value& value : node.values) {
     // For the string types RegSetValueExA counts a forgotten terminator in when the byte after
@@ -107,10 +110,8 @@ bool Write(HKEY parent, const Node& node) {
                               reinterpret_cast<const BYTE*>(buffer.data()),
                               static_cast<DWORD>(value.data.size())) == ERROR_SUCCESS;
   }
-  for (const Node& child : node.children) ok = ok && Write(key, child);
-  ok = ok && (!node.locked || testreg::DenyAll(key));
-  RegCloseKey(key);
-  return ok;
+  for (const Node& child : node.children) ok = ok && Write(key, child, made);
+  return ok && (!node.locked || testreg::DenyAll(key));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -445,12 +446,17 @@ class DiscoveryProperty : public hosttest::HostKeysTest {
       HostRegistry found;
       {
         testreg::CleanHostKeys clean;
-        if (!Write(HKEY_LOCAL_MACHINE, vendor)) {
+        std::vector<HKEY> made;
+        const bool written = Write(HKEY_LOCAL_MACHINE, vendor, made);
+        if (written) found.DiscoverHosts();
+        // Subkeys before their parents; an empty name is the handle's own key.
+        for (auto key = made.rbegin(); key != made.rend(); ++key)
+          RegDeleteKeyW(*key, L""), RegCloseKey(*key);
+        if (!written) {
           ADD_FAILURE() << "the tree could not be written";
           ++mismatches;
           continue;
         }
-        found.DiscoverHosts();
       }
       for (const TextList& list : expected.keyPaths) entries += static_cast<int>(list.size());
       const auto fields = [](const HostRegistry& h) {
