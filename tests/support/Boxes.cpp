@@ -212,7 +212,8 @@ INT_PTR RunWithDriver(const std::function<INT_PTR()>& runModal,
         dialog && !finished) {
       WaitUntil([&] { return finished || IsWindowVisible(dialog); }, timeoutMs);
       script(dialog);
-      if (!WaitUntil([&] { return finished.load(); }, 1000) && IsWindow(dialog))
+      // Posted behind whatever the script posted, so it acts only once that has been dealt with.
+      if (!finished && IsWindow(dialog))
         PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
       // A script that gave up may have left a box or the browser open over a disabled dialog:
       // cancel those too, so that a failure never hangs until the test's timeout.

@@ -68,7 +68,8 @@ HWND FindBrowser(HWND owner);
 HWND FindSetupDialog(DWORD process = 0);
 
 // Runs `runModal` on this thread while `script` gets the dialog window on another. If the script
-// returns with the dialog still open, the dialog is cancelled; if the dialog never appears within
+// returns with the dialog still open, the dialog is cancelled at once (a script that expects the
+// dialog to end by itself waits for that before it returns); if the dialog never appears within
 // the timeout the script is not run. Returns the modal result.
 INT_PTR RunWithDriver(const std::function<INT_PTR()>& runModal,
                       const std::function<void(HWND dialog)>& script, DWORD timeoutMs = 20000);
