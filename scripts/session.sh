@@ -29,6 +29,12 @@ alive() {
   kill -0 "$pid" 2>/dev/null && cat "/proc/$pid/cmdline" 2>/dev/null | cmp -s - "$state/$1.cmd"
 }
 
+# True once a process has ended: gone, or a zombie (its exit is complete; the init process here
+# reaps orphans only about once a second).
+ended() {
+  ! kill -0 "$1" 2>/dev/null || [ "$(sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | cut -c1)" = Z ]
+}
+
 # Polls a command for up to ten seconds.
 wait_for() {
   local i
@@ -55,7 +61,7 @@ stop() {
     if alive "$name"; then
       pid=$(cat "$state/$name.pid")
       kill "$pid" 2>/dev/null || true
-      wait_for sh -c "! kill -0 $pid 2>/dev/null" || { alive "$name" && kill -9 "$pid"; } || true
+      wait_for ended "$pid" || { alive "$name" && kill -9 "$pid"; } || true
     fi
     rm -f "$state/$name.pid" "$state/$name.cmd"
   done
