@@ -104,8 +104,8 @@ void EnableBackup() {
 
 // Wine writes a branch as text in one call, where a walk through the key functions takes
 // seconds for HKLM\SOFTWARE. A section "[path] time" holds a key's values, "name"=data or
-// @=data (the default value). A key with
-// subkeys but no values has no section of its own, and volatile keys are not written.
+// @=data (the default value). A key with subkeys but no values has no section of its own, and
+// volatile keys are not written. The file goes to the user's Temp, which drive listings leave out.
 void ReadDump(HKEY key, const std::string& path, Tree& out) {
   EnableBackup();
   wchar_t folder[MAX_PATH], file[MAX_PATH];
