@@ -1,32 +1,23 @@
 #include "tests/host/HostKeys.h"
 
+#include <winternl.h>
+
 #include <algorithm>
 #include <vector>
 
 namespace hosttest {
 int OpenHandleCount() {
-  // GetProcessHandleCount reports 0 under Wine; the system's handle table is right on both, and
-  // one call where probing every handle value takes half a second.
-  struct Entry {
-    ULONG process;
-    BYTE type, flags;
-    USHORT value;
-    PVOID object;
-    ACCESS_MASK access;
-  };
-  using Query = ULONG(WINAPI*)(int, void*, ULONG, ULONG*);
-  const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+  // GetProcessHandleCount reports 0 under Wine. The system's handle table is right on both, in
+  // one call where probing every handle value took half a second; it grows between two calls.
   std::vector<char> table(1 << 16);
   ULONG size = 0;
-  // 16: the handle table; it grows between two calls, so ask with room to spare.
-  while (query(16, table.data(), static_cast<ULONG>(table.size()), &size) == 0xC0000004L)
+  while (NtQuerySystemInformation(SystemHandleInformation, table.data(), table.size(), &size) ==
+         static_cast<NTSTATUS>(0xC0000004L))  // STATUS_INFO_LENGTH_MISMATCH
     table.resize(std::max<std::size_t>(table.size() * 2, size + 4096));
-  const ULONG count = *reinterpret_cast<ULONG*>(table.data());
-  const Entry* entries = reinterpret_cast<const Entry*>(table.data() + sizeof(ULONG_PTR));
-  return static_cast<int>(std::count_if(entries, entries + count, [](const Entry& entry) {
-    return entry.process == GetCurrentProcessId();
-  }));
+  const auto* info = reinterpret_cast<const SYSTEM_HANDLE_INFORMATION*>(table.data());
+  return static_cast<int>(std::count_if(
+      info->Handle, info->Handle + info->Count,
+      [](const SYSTEM_HANDLE_ENTRY& entry) { return entry.OwnerPid == GetCurrentProcessId(); }));
 }
 
 std::string Repeat(const std::string& text, int times) {

@@ -115,18 +115,16 @@ NamedIdle::NamedIdle(const std::string& exeName) : name(exeName) {
   const std::string path = folder / name;
   const std::string idle = FromBuild(HOST_IDLE_EXE);
   EXPECT_TRUE(CopyFileA(idle.c_str(), path.c_str(), FALSE)) << idle << " -> " << path;
-  // Seen once in a whole-suite run: Wine refused to start the fresh copy. A refusal is reported
-  // with its error, and the start is tried again for a while before the test fails.
-  DWORD error = ERROR_SUCCESS;
+  // Seen once in a whole-suite run: Wine refused to start the fresh copy. Each refusal is
+  // reported with its error, and the start is tried again for a while before the test fails.
   testui::WaitUntil(
       [&] {
-        child = std::make_unique<Child>(path);
-        error = child->Started() ? ERROR_SUCCESS : GetLastError();
-        if (error) std::printf("starting %s failed: error %lu\n", path.c_str(), error);
-        return child->Started();
+        if ((child = std::make_unique<Child>(path))->Started()) return true;
+        std::printf("starting %s failed: error %lu\n", path.c_str(), GetLastError());
+        return false;
       },
       2000);
-  EXPECT_TRUE(child->Started()) << path << ": error " << error;
+  EXPECT_TRUE(child->Started()) << path;
   EXPECT_TRUE(testui::WaitUntil([&] { return Listed(name); })) << name;
 }
 
