@@ -2,6 +2,7 @@
 
 #include "deploy/DeployTexts.h"
 #include "deploy/FolderSecurity.h"
+#include "deploy/Layout.h"
 #include "deploy/PackageSource.h"
 #include "framework/Text.h"
 #include "framework/Window.h"
@@ -26,15 +27,20 @@ struct CopyRules {
 const CopyRules kPackageFiles{"", 100, true, true, true};
 const CopyRules kDrawingLibrary{kLibrarySubfolder, 80, false, false, false};
 
+std::string Inside(const std::string& folder, const CopyRules& rules) {
+  return *rules.subfolder ? Below(folder, rules.subfolder) : folder;
+}
+
 bool Skipped(const WIN32_FIND_DATAA& entry, const CopyRules& rules) {
   const std::string name = entry.cFileName;
   if (name == "." || name == "..") return true;
   // A subfolder whatever its other bits: copying one can only fail.
   if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return true;
   if (!rules.filterNames) return false;
-  if (mbcs::Contains(name, "扩展绘图库") || !mbcs::Contains(name, ".")) return true;
-  for (const char* own : {"SetUp.EXE", "Quorel_EN.shx", "Quorel_HZ.shx"}) {
-    if (mbcs::EqualsNoCase(name, own)) return true;
+  if (mbcs::Contains(name, kLibraryMarker) || !mbcs::Contains(name, ".")) return true;
+  if (mbcs::EqualsNoCase(name, kInstallerName)) return true;
+  for (const char* font : kFontNames) {
+    if (mbcs::EqualsNoCase(name, font)) return true;
   }
   return false;
 }
@@ -123,8 +129,8 @@ void DropTypedKeys() {
 bool CopyFolder(const CopyJob& job, const CopyRules& rules) {
   std::string packageFolder;
   if (!FindPackageFolder(packageFolder)) return false;
-  const std::string source = packageFolder + rules.subfolder;
-  const std::string destination = job.folder + rules.subfolder;
+  const std::string source = Inside(packageFolder, rules);
+  const std::string destination = Inside(job.folder, rules);
   // A destination too long for its buffer is never written, not even cut short: a copy that
   // reports failures reports every file; a silent one lists nothing and so makes the one step of
   // an empty listing.
@@ -135,8 +141,8 @@ bool CopyFolder(const CopyJob& job, const CopyRules& rules) {
   return WalkListing(
       source, destinationFits || rules.promptOnFailure, rules, [&] { steps.Step(); },
       [&](const char* name) {
-        const std::string from = source + "\\" + name;
-        const std::string to = destination + "\\" + name;
+        const std::string from = Below(source, name);
+        const std::string to = Below(destination, name);
         // Before the copy: CopyFileA refuses a read-only, hidden or system target and copies the
         // source's attributes and streams along.
         ClearReadOnly(from);
@@ -192,11 +198,11 @@ bool CopiedPathsFit(const std::string& folder) {
   // Without a package nothing is copied (the run says so).
   if (!LocatePackageFolder(InstallerPath(), packageFolder)) return true;
   for (const CopyRules* rules : {&kPackageFiles, &kDrawingLibrary}) {
-    const std::string destination = folder + rules->subfolder;
+    const std::string destination = Inside(folder, *rules);
     if (!FitsPathBuffer(destination)) return false;
     const bool fit = WalkListing(
-        packageFolder + rules->subfolder, true, *rules, [] {},
-        [&](const char* name) { return FitsPathBuffer(destination + "\\" + name); });
+        Inside(packageFolder, *rules), true, *rules, [] {},
+        [&](const char* name) { return FitsPathBuffer(Below(destination, name)); });
     if (!fit) return false;
   }
   return true;

@@ -5,9 +5,6 @@
 
 #include <string>
 
-// The drawing library's folder, below the package folder and below the install folder.
-constexpr char kLibrarySubfolder[] = "\\Quorel扩展绘图库";
-
 struct CopyJob {
   // The product folder, never ending in a backslash.
   std::string folder;

@@ -6,7 +6,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "deploy/FolderCopy.h"
+#include "deploy/Layout.h"
+#include "framework/SystemFunction.h"
 #include "framework/Text.h"
 
 namespace {
@@ -255,11 +256,8 @@ class FolderWalk {
  private:
   static void ResetContents(const std::string& path, PACL acl) {
     // Only its type: it is looked up at run time, never imported.
-    using ResetFn = decltype(&TreeResetNamedSecurityInfoW);
-    HMODULE advapi = GetModuleHandleA("advapi32.dll");
-    auto reset = advapi ? reinterpret_cast<ResetFn>(reinterpret_cast<void*>(
-                              GetProcAddress(advapi, "TreeResetNamedSecurityInfoW")))
-                        : nullptr;
+    auto reset = framework::SystemFunction<decltype(&TreeResetNamedSecurityInfoW)>(
+        "advapi32.dll", "TreeResetNamedSecurityInfoW");
     const int length = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
     if (!reset || length <= 0) return;
     std::wstring wide(length, L'\0');
@@ -411,7 +409,7 @@ bool IsLinkedFile(const std::string& path) {
 }
 
 bool SecureInstallFolders(const std::string& productFolder, std::string& refused) {
-  std::vector<Level> levels = LevelsDownTo(FullPath(productFolder + kLibrarySubfolder));
+  std::vector<Level> levels = LevelsDownTo(FullPath(Below(productFolder, kLibrarySubfolder)));
   // A form the walk does not know is left to the copies, which fail and say so.
   if (levels.size() < 3) return true;
   const std::size_t product = levels.size() - 2;

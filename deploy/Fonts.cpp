@@ -14,11 +14,11 @@ void InstallFontsAt(std::string hostFolder) {
   std::string packageFolder;
   if (!FindPackageFolder(packageFolder)) return;
   // The Fonts folder is not created: a host without one gets no fonts, nor does one that is a link.
-  const std::string fonts = hostFolder + "\\Fonts";
+  const std::string fonts = Below(hostFolder, kFontsSubfolder);
   if (!FitsPathBuffer(fonts) || IsReparsePoint(fonts)) return;
-  for (const char* name : {"\\Quorel_EN.shx", "\\Quorel_HZ.shx"}) {
-    const std::string from = packageFolder + name;
-    const std::string to = fonts + name;
+  for (const char* name : kFontNames) {
+    const std::string from = Below(packageFolder, name);
+    const std::string to = Below(fonts, name);
     if (FitsPathBuffer(from) && FitsPathBuffer(to)) CopyFileA(from.c_str(), to.c_str(), FALSE);
   }
 }

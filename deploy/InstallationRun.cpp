@@ -4,8 +4,17 @@
 
 #include "deploy/FolderCopy.h"
 #include "deploy/Fonts.h"
+#include "deploy/Layout.h"
 #include "framework/Text.h"
 #include "host/Registration.h"
+
+bool InstallationFits(const std::string& productFolder, const YearFlags& years) {
+  if (productFolder.size() > kLongestInstallFolder || !CopiedPathsFit(productFolder)) return false;
+  for (int year = 0; year < kHostYearCount; ++year) {
+    if (years[year] != 0 && Loader(productFolder, kFirstHostYear + year).empty()) return false;
+  }
+  return true;
+}
 
 bool RunInstallation(InstallationDialog& dialog, HostRegistry& hosts) {
   dialog.ShowProgressLayout();

@@ -3,21 +3,10 @@
 
 #include <windows.h>
 
-#include <cstddef>
 #include <string>
 
 #include "deploy/FolderCopy.h"
 #include "host/HostRegistry.h"
-
-// CreateDirectoryA makes a folder only while its path leaves room below MAX_PATH for an 8.3 file
-// name (12 characters): 248 with the NUL. Counted here in bytes of the ANSI code page, which are
-// never fewer than the characters Windows counts.
-constexpr std::size_t kLongestCreatableFolder = MAX_PATH - 12 - 1;
-// The longest install folder, in bytes, that an installation completes whole: the longest folder
-// it makes is "<install folder>\Quorel扩展绘图库". The module path registered as LOADER is
-// shorter ("\Quorel2021.ZRX", 15 bytes), so it then fits its 260-byte buffer too.
-constexpr std::size_t kLongestInstallFolder =
-    kLongestCreatableFolder - (sizeof(kLibrarySubfolder) - 1);  // 230
 
 // What the run needs of the setup dialog; the dialog implements it.
 class InstallationDialog {
@@ -34,6 +23,13 @@ class InstallationDialog {
  protected:
   ~InstallationDialog() = default;
 };
+
+// Whether an installation into `productFolder` for the chosen years forms only paths that fit:
+// the product folder within kLongestInstallFolder, every file the copies will write within the
+// path buffer, and each registered module path whole. Windows would not make a longer
+// library folder, copy a file to a longer path or let the host load from one, and the user would
+// be told that the plug-in was installed.
+bool InstallationFits(const std::string& productFolder, const YearFlags& years);
 
 // True when the installation went through; false (dialog cancelled) when the package copy failed.
 bool RunInstallation(InstallationDialog& dialog, HostRegistry& hosts);

@@ -23,17 +23,17 @@ bool FindPackageFolderFor(const std::string& installerPath, std::string& package
 }
 
 bool LocatePackageFolder(const std::string& installerPath, std::string& packageFolder) {
-  // Without a separator there is no installer folder; "\Data" would then name the drive's root.
+  // Without a separator there is no installer folder; the package would then be at the drive's root.
   const std::size_t separator = mbcs::FindLast(installerPath, '\\');
   if (separator == std::string::npos || separator == 0) return false;
   const std::string installerFolder = installerPath.substr(0, separator);
 
-  const std::string data = installerFolder + "\\Data";
+  const std::string data = Below(installerFolder, kPackageSubfolder);
   if (ProbePath(data) == PathKind::Folder) {
     packageFolder = data;
     return true;
   }
-  if (ProbePath(installerFolder + "\\Quorel2021.zrx") == PathKind::File) {
+  if (ProbePath(Below(installerFolder, kPackageMarker)) == PathKind::File) {
     packageFolder = installerFolder;
     return true;
   }

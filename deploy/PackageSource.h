@@ -3,13 +3,14 @@
 
 #include <windows.h>
 
-#include <cstddef>
 #include <string>
+
+#include "deploy/Layout.h"
 
 enum class PathKind { Missing = 0, File = 1, Folder = 2 };
 
-// Finds the package folder beside the running installer: its "Data" subfolder, else its own
-// folder when "Quorel2021.zrx" lies there. On failure shows one message box and returns false.
+// Finds the package folder beside the running installer: its package subfolder, else its own
+// folder when the package marker lies there. On failure shows one message box and returns false.
 bool FindPackageFolder(std::string& packageFolder);
 // The same, for an installer at `installerPath` (a full path, or "" when it could not be read).
 bool FindPackageFolderFor(const std::string& installerPath, std::string& packageFolder);
@@ -27,8 +28,3 @@ void MakeReplaceable(const std::string& path);
 // Deletes the ":Zone.Identifier" stream of a downloaded file; true when one was deleted.
 bool RemoveDownloadMark(const std::string& path);
 
-// Paths are formatted into 260-byte buffers: a longer one is never used cut short.
-constexpr std::size_t kPathBufferSize = 260;
-inline bool FitsPathBuffer(const std::string& path) {
-  return path.size() < kPathBufferSize;
-}

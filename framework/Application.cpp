@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "framework/SystemFunction.h"
 #include "framework/Text.h"
 
 namespace framework {
@@ -43,11 +44,7 @@ bool CApplication::RouteCommand(int id) {
 void CApplication::OnHelp(CApplication&) {}
 
 void RestrictDllSearch() {
-  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-  HMODULE kernel = GetModuleHandleA("kernel32.dll");
-  auto setDefault = kernel ? reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void*>(
-                                 GetProcAddress(kernel, "SetDefaultDllDirectories")))
-                           : nullptr;
+  auto setDefault = SystemFunction<BOOL(WINAPI*)(DWORD)>("kernel32.dll", "SetDefaultDllDirectories");
   if (!setDefault || !setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) SetDllDirectoryA("");
 }
 
@@ -55,11 +52,8 @@ void TrustOnlyAdministratorRedirections() {
   // PROCESS_MITIGATION_REDIRECTION_TRUST_POLICY, newer than the headers: EnforceRedirectionTrust.
   constexpr int kRedirectionTrustPolicy = 16;
   DWORD flags = 1;
-  using SetPolicyFn = BOOL(WINAPI*)(int, PVOID, SIZE_T);
-  HMODULE kernel = GetModuleHandleA("kernel32.dll");
-  auto set = kernel ? reinterpret_cast<SetPolicyFn>(reinterpret_cast<void*>(
-                          GetProcAddress(kernel, "SetProcessMitigationPolicy")))
-                    : nullptr;
+  auto set = SystemFunction<BOOL(WINAPI*)(int, PVOID, SIZE_T)>("kernel32.dll",
+                                                               "SetProcessMitigationPolicy");
   if (set) set(kRedirectionTrustPolicy, &flags, sizeof(flags));
 }
 
@@ -72,9 +66,7 @@ bool LoadCommonControls() {
   const std::string path = std::string(system) + "\\comctl32.dll";
   HMODULE comctl = LoadLibraryA(path.c_str());
   if (!comctl) return false;
-  using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-  auto init = reinterpret_cast<InitFn>(
-      reinterpret_cast<void*>(GetProcAddress(comctl, "InitCommonControlsEx")));
+  auto init = SystemFunction<decltype(&InitCommonControlsEx)>(comctl, "InitCommonControlsEx");
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_PROGRESS_CLASS};
   loaded = init && init(&controls);
   return loaded;

@@ -14,8 +14,11 @@ int ModuleYear(int hostYear) {
   return 0;
 }
 
-std::string ModulePath(const std::string& installFolder, int moduleYear) {
-  return framework::FormatText("%s\\Quorel%d.ZRX", installFolder.c_str(), moduleYear);
+std::string Loader(const std::string& installFolder, int hostYear) {
+  const int moduleYear = ModuleYear(hostYear);
+  if (moduleYear == 0) return {};
+  std::string loader = framework::FormatText("%s\\Quorel%d.ZRX", installFolder.c_str(), moduleYear);
+  return loader.size() < MAX_PATH ? loader : std::string();
 }
 
 void RegisterPlugin(const HostRegistry& hosts, const YearFlags& flags) {
@@ -24,14 +27,10 @@ void RegisterPlugin(const HostRegistry& hosts, const YearFlags& flags) {
 }
 
 void RegisterRelease(const HostRegistry& hosts, int hostYear) {
-  const int moduleYear = ModuleYear(hostYear);
-  if (moduleYear == 0) return;
+  // Without a whole module path nothing is registered: an earlier registration stays as it was.
+  const std::string loader = Loader(hosts.installFolder, hostYear);
+  if (loader.empty()) return;
   const TextList& paths = hosts.keyPaths[hostYear - kFirstHostYear];
-
-  // A cut module path would make the host load the wrong file or none: register nothing then,
-  // so that an earlier registration stays as it was. Formatted paths fit 260-byte buffers.
-  const std::string loader = ModulePath(hosts.installFolder, moduleYear);
-  if (loader.empty() || loader.size() >= MAX_PATH) return;
   const std::string application = framework::FormatText("Applications\\Quorel%d", hostYear);
 
   for (std::size_t i = 0; i < paths.size(); ++i) {

@@ -1,9 +1,9 @@
 #include "deploy/DeployTexts.h"
 #include "deploy/FolderSecurity.h"
 #include "deploy/InstallationRun.h"
+#include "deploy/Layout.h"
 #include "framework/ErrorReport.h"
 #include "framework/Text.h"
-#include "host/Registration.h"
 #include "host/RunningHost.h"
 #include "ui/Dlg_Setup.h"
 #include "ui/DialogTexts.h"
@@ -29,16 +29,9 @@ void Dlg_Setup::OnInstall() {
 
   std::string chosen = destinationPath;
   mbcs::RemoveTrailingSeparator(chosen);
-  const std::string product = chosen + "\\Zantrel";
-  // Refused before anything is made when any path the installation forms would not fit:
-  // Windows would not make the library folder of a longer product folder, nor copy a file or
-  // load a module at a longer path, and the user would be told that the plug-in was installed.
-  bool fits = product.size() <= kLongestInstallFolder && CopiedPathsFit(product);
-  for (int year = 0; year < kHostYearCount; ++year) {
-    if (selected[year] != 0)
-      fits = fits && ModulePath(product, ModuleYear(kFirstHostYear + year)).size() < MAX_PATH;
-  }
-  if (!fits) throw framework::HResultError(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
+  const std::string product = Below(chosen, kProductSubfolder);
+  // Refused before anything is made when any path the installation forms would not fit.
+  if (!InstallationFits(product, selected)) throw framework::HResultError(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
 
   // The host loads what is installed for every user: no link on the way and no folder another
   // user can change. This also makes the destination and product folders, closed to other users.
