@@ -23,7 +23,8 @@ bool FindPackageFolderFor(const std::string& installerPath, std::string& package
 }
 
 bool LocatePackageFolder(const std::string& installerPath, std::string& packageFolder) {
-  // Without a separator there is no installer folder; the package would then be at the drive's root.
+  // Without a separator there is no installer folder; the package would then be at the drive's
+  // root.
   const std::size_t separator = mbcs::FindLast(installerPath, '\\');
   if (separator == std::string::npos || separator == 0) return false;
   const std::string installerFolder = installerPath.substr(0, separator);

@@ -27,4 +27,3 @@ void ClearReadOnly(const std::string& path);
 void MakeReplaceable(const std::string& path);
 // Deletes the ":Zone.Identifier" stream of a downloaded file; true when one was deleted.
 bool RemoveDownloadMark(const std::string& path);
-

@@ -31,7 +31,8 @@ void Dlg_Setup::OnInstall() {
   mbcs::RemoveTrailingSeparator(chosen);
   const std::string product = Below(chosen, kProductSubfolder);
   // Refused before anything is made when any path the installation forms would not fit.
-  if (!InstallationFits(product, selected)) throw framework::HResultError(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
+  if (!InstallationFits(product, selected))
+    throw framework::HResultError(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
 
   // The host loads what is installed for every user: no link on the way and no folder another
   // user can change. This also makes the destination and product folders, closed to other users.
