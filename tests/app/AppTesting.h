@@ -27,12 +27,7 @@ class InstallerBeside {
  public:
   InstallerBeside() {
     CopyFileA(testproc::FromBuild(SETUP_EXE).c_str(), exe.c_str(), FALSE);
-    testfs::MakeDir(data);
-    for (const char* name :
-         {"Quorel2021.ZRX", "Quorel2025.ZRX", "Quorel_EN.shx", "Quorel_HZ.shx", "帮助.chm"})
-      testfs::WriteFile(data + "\\" + name, name);
-    testfs::MakeDir(data + "\\Quorel扩展绘图库");
-    testfs::WriteFile(data + "\\Quorel扩展绘图库\\图块.dwg", "dwg");
+    testfs::WritePackage(data, {"Quorel2021.ZRX", "Quorel2025.ZRX", "帮助.chm"}, {"图块.dwg"});
     testreg::SeedHost(kHost2022Key, hosts / "2022");
     testreg::SeedHost(kHost2025Key, hosts / "2025\\");
   }

@@ -113,10 +113,7 @@ class InstallLinks : public ::testing::Test {
  protected:
   void SetUp() override {
     teststate::StartFresh({teststate::ProcessState::HostRecord});
-    for (const char* name : {"Quorel2021.ZRX", "Quorel_EN.shx", "Quorel_HZ.shx"})
-      testfs::WriteFile(package.data + "\\" + name, name);
-    testfs::MakeDir(package.data + "\\Quorel扩展绘图库");
-    testfs::WriteFile(package.data + "\\Quorel扩展绘图库\\a.dwg", "a");
+    testfs::WritePackage(package.data, {"Quorel2021.ZRX"}, {"a.dwg"});
     testreg::SeedHost(testreg::kHost2022Key, host.Path());
     theHostRegistry.DiscoverHosts();
     ASSERT_EQ(theHostRegistry.locations[1].size(), 1u);
@@ -200,7 +197,7 @@ TEST_F(InstallLinks, OpenFoldersOnTheWayAreClosedAndInstalledInto) {
     ASSERT_EQ(boxes.Records().size(), 1u);
     EXPECT_EQ(boxes.Records()[0].text, kSuccessText);
     EXPECT_EQ(EveryonesRights(root / open) & kChanges, 0u);
-    EXPECT_EQ(testfs::ReadFile(root / "dest\\Zantrel\\Quorel扩展绘图库\\a.dwg"), "a");
+    EXPECT_EQ(testfs::ReadFile(root / "dest\\Zantrel\\Quorel扩展绘图库\\a.dwg"), "a.dwg");
   }
 }
 

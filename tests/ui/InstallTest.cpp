@@ -30,12 +30,8 @@ class InstallTest : public ::testing::Test {
  protected:
   void SetUp() override {
     teststate::StartFresh({ProcessState::HostRecord});
-    for (const char* name :
-         {"Quorel2021.ZRX", "Quorel2025.ZRX", "Quorel_EN.shx", "Quorel_HZ.shx", "readme.txt"})
-      testfs::WriteFile(package.data + "\\" + name, name);
-    testfs::MakeDir(package.data + "\\Quorel扩展绘图库");
-    testfs::WriteFile(package.data + "\\Quorel扩展绘图库\\a.dwg", "a");
-    testfs::WriteFile(package.data + "\\Quorel扩展绘图库\\b.dwg", "b");
+    testfs::WritePackage(package.data, {"Quorel2021.ZRX", "Quorel2025.ZRX", "readme.txt"},
+                         {"a.dwg", "b.dwg"});
     testreg::SeedHost(testreg::kHost2022Key, host.Path() + "\\");
     theHostRegistry.DiscoverHosts();
     ASSERT_EQ(theHostRegistry.locations[1].size(), 1u);
