@@ -59,7 +59,7 @@ TEST(WholeProgram, CancelEndsTheProcessWithNothingChanged) {
   apptest::InstallerBeside setup;
   // The default destination, which a faulty Cancel could make: absent before, removed after.
   const testfs::FixedFolder defaultFolder("C:\\Quorel");
-  const std::string before = testreg::Dump("SOFTWARE\\ZWSOFT");
+  const std::string before = testreg::Dump(testreg::kVendorKey);
   for (bool close : {false, true}) {
     testproc::Child installer(setup.exe);
     HWND dialog = installer.SetupDialog();
@@ -68,7 +68,7 @@ TEST(WholeProgram, CancelEndsTheProcessWithNothingChanged) {
           : testui::Click(dialog, IDCANCEL);
     EXPECT_TRUE(installer.Ended()) << (close ? "close" : "Cancel");
   }
-  EXPECT_EQ(testreg::Dump("SOFTWARE\\ZWSOFT"), before);
+  EXPECT_EQ(testreg::Dump(testreg::kVendorKey), before);
   EXPECT_TRUE(testfs::List(setup.target.Path()).empty());
   EXPECT_FALSE(testfs::Exists(defaultFolder.Path()));
 }

@@ -50,7 +50,7 @@ const std::vector<std::string> kPackageFiles = {"a.txt", "Quorel2021.ZRX", "淺.
 const std::vector<std::string> kLibraryFiles = {"x.dwg", "图.dwg"};
 
 void SeedHosts(HostRegistry& registry, const std::vector<std::string>& hosts) {
-  testreg::DeleteTree("SOFTWARE\\ZWSOFT");
+  testreg::DeleteTree(testreg::kVendorKey);
   for (const std::string& host : hosts) testfs::MakeFolders(host + "\\Fonts");
   testreg::SetString(testreg::kHost2022Key, "Location", hosts.front());
   testreg::SetString(testreg::kApp2022Key, "LOADER", kOldLoader);

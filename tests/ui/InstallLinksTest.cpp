@@ -166,12 +166,12 @@ TEST_F(InstallLinks, ALinkAnywhereOnTheWayIsRefusedWithNothingWritten) {
     ASSERT_TRUE(link.made);
 
     const testfs::DriveListing before = testfs::ListDrive(true);
-    const std::string keys = testreg::Dump("SOFTWARE\\ZWSOFT");
+    const std::string keys = testreg::Dump(testreg::kVendorKey);
     testui::BoxAnswerer boxes;
     EXPECT_EQ(Press(root / c.typed, boxes, true), IDCANCEL);
 
     EXPECT_TRUE(testfs::ListDrive(true) == before);
-    EXPECT_EQ(testreg::Dump("SOFTWARE\\ZWSOFT"), keys);
+    EXPECT_EQ(testreg::Dump(testreg::kVendorKey), keys);
     EXPECT_TRUE(theHostRegistry.installFolder.empty());
     const auto records = boxes.Records();
     ASSERT_EQ(records.size(), 1u);

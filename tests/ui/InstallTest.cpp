@@ -108,12 +108,12 @@ TEST_F(InstallTest, SuccessCopiesRegistersInstallsFontsAndEndsWithOk) {
 
 TEST_F(InstallTest, MissingPackageShowsOneBoxCancelsAndRegistersNothing) {
   testfs::RemoveTree(package.data);
-  const std::string before = testreg::Dump("SOFTWARE\\ZWSOFT");
+  const std::string before = testreg::Dump(testreg::kVendorKey);
   EXPECT_EQ(Run(target / "m"), IDCANCEL);
   const auto records = boxes.Records();
   ASSERT_EQ(records.size(), 1u);
   deploytest::ExpectNoPackageBox(records[0]);
-  EXPECT_EQ(testreg::Dump("SOFTWARE\\ZWSOFT"), before);
+  EXPECT_EQ(testreg::Dump(testreg::kVendorKey), before);
   EXPECT_TRUE(theHostRegistry.installFolder.empty());
   EXPECT_TRUE(testfs::List(host / "Fonts").empty());
 }
@@ -124,7 +124,7 @@ TEST_F(InstallTest, AbortKeepsEarlierFilesAndRegistersNothing) {
   testfs::HeldOpen locked(product + "\\Quorel2025.ZRX");
   ASSERT_TRUE(locked.Held());
   boxes.Answer({IDABORT});
-  const std::string before = testreg::Dump("SOFTWARE\\ZWSOFT");
+  const std::string before = testreg::Dump(testreg::kVendorKey);
   EXPECT_EQ(Run(target / "a"), IDCANCEL);
   const auto records = boxes.Records();
   ASSERT_EQ(records.size(), 1u);
@@ -132,7 +132,7 @@ TEST_F(InstallTest, AbortKeepsEarlierFilesAndRegistersNothing) {
   EXPECT_EQ(testfs::ReadFile(product + "\\Quorel2021.ZRX"), "Quorel2021.ZRX");
   EXPECT_FALSE(testfs::Exists(product + "\\readme.txt"));
   EXPECT_FALSE(testfs::Exists(product + "\\Quorel扩展绘图库"));
-  EXPECT_EQ(testreg::Dump("SOFTWARE\\ZWSOFT"), before);
+  EXPECT_EQ(testreg::Dump(testreg::kVendorKey), before);
   EXPECT_TRUE(testfs::List(host / "Fonts").empty());
 }
 
