@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "deploy/Layout.h"
 #include "res/resource.h"
 #include "tests/support/Boxes.h"
 #include "tests/support/Files.h"
@@ -20,19 +21,14 @@ namespace apptest {
 using testreg::kHost2022Key;
 const char kHost2025Key[] = "SOFTWARE\\ZWSOFT\\MEP\\2025\\zh-CN";
 
-// A copy of the built installer in its own folder with a package in "Data" (the module files,
+// A copy of the built installer in its own folder with a package beside it (the module files,
 // the fonts, a help file and the drawing library), two hosts (2022, 2025) with Fonts folders
 // seeded in the registry, and an empty destination folder.
 class InstallerBeside {
  public:
   InstallerBeside() {
     CopyFileA(testproc::FromBuild(SETUP_EXE).c_str(), exe.c_str(), FALSE);
-    testfs::MakeDir(data);
-    for (const char* name :
-         {"Quorel2021.ZRX", "Quorel2025.ZRX", "Quorel_EN.shx", "Quorel_HZ.shx", "帮助.chm"})
-      testfs::WriteFile(data + "\\" + name, name);
-    testfs::MakeDir(data + "\\Quorel扩展绘图库");
-    testfs::WriteFile(data + "\\Quorel扩展绘图库\\图块.dwg", "dwg");
+    testfs::WritePackage(data, {"Quorel2021.ZRX", "Quorel2025.ZRX", "帮助.chm"}, {"图块.dwg"});
     testreg::SeedHost(kHost2022Key, hosts / "2022");
     testreg::SeedHost(kHost2025Key, hosts / "2025\\");
   }
@@ -42,8 +38,9 @@ class InstallerBeside {
   testfs::TempDir hosts{"hosts"};
   testfs::TempDir target{"target"};
   const std::string exe = folder / "SetUp.exe";
-  const std::string data = folder / "Data";
-  const std::string product = target / "Zantrel";
+  const std::string data = folder / kPackageSubfolder;
+  const std::string product = target / kProductSubfolder;
+  const std::string library = product + "\\" + kLibrarySubfolder;
 };
 
 }  // namespace apptest

@@ -114,10 +114,9 @@ TEST(OtherCodePage, InstallerWithItsManifestWorksInChinese) {
   EXPECT_EQ(records[0].text, kSuccessText);
   EXPECT_EQ(records[0].caption, kSuccessCaption);
   EXPECT_EQ(testfs::List(beside.product),
-            (std::vector<std::string>{"Quorel2021.ZRX", "Quorel2025.ZRX", "Quorel扩展绘图库",
+            (std::vector<std::string>{"Quorel2021.ZRX", "Quorel2025.ZRX", kLibrarySubfolder,
                                       "帮助.chm"}));
-  EXPECT_EQ(testfs::List(beside.product + "\\Quorel扩展绘图库"),
-            std::vector<std::string>{"图块.dwg"});
+  EXPECT_EQ(testfs::List(beside.library), std::vector<std::string>{"图块.dwg"});
 }
 
 }  // namespace

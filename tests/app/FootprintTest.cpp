@@ -50,8 +50,8 @@ class Footprint : public ::testing::Test {
   void SetUp() override {
     testfs::RemoveTree(setup.hosts / "2025\\Fonts");
     testreg::SeedHost(kHost2023Key, setup.hosts / "2023");
-    for (const char* file : {"\\Quorel2021.ZRX", "\\Quorel扩展绘图库\\图块.dwg"})
-      SetFileAttributesA((setup.data + file).c_str(), FILE_ATTRIBUTE_READONLY);
+    for (const std::string& file : {setup.data + "\\Quorel2021.ZRX", dataLibrary + "\\图块.dwg"})
+      SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY);
   }
 
   // Runs the installer `exe` with 2023 unchosen, driven by `script` (by default: the target typed,
@@ -90,6 +90,7 @@ class Footprint : public ::testing::Test {
 
   static constexpr const char* kHost2023Key = "SOFTWARE\\ZWSOFT\\ZWCAD\\2023";
   apptest::InstallerBeside setup;
+  const std::string dataLibrary = setup.data + "\\" + kLibrarySubfolder;
   Snapshot before;
   testproc::InstallerRun run;
 };
@@ -99,8 +100,7 @@ TEST_F(Footprint, SuccessWritesTheProductTheChosenHostsFontsAndTheApplicationKey
   ASSERT_EQ(run.boxes.size(), 1u);
   EXPECT_EQ(run.boxes[0].text, kSuccessText);
 
-  const std::string product = setup.product;
-  const std::string library = product + "\\Quorel扩展绘图库";
+  const std::string product = setup.product, library = setup.library;
   std::vector<std::string> expected = {
       "+ " + product,
       "+ " + product + "\\Quorel2021.ZRX",
@@ -108,10 +108,10 @@ TEST_F(Footprint, SuccessWritesTheProductTheChosenHostsFontsAndTheApplicationKey
       "+ " + library,
       "+ " + library + "\\图块.dwg",
       "+ " + product + "\\帮助.chm",
-      "+ " + setup.hosts / "2022\\Fonts\\Quorel_EN.shx",
-      "+ " + setup.hosts / "2022\\Fonts\\Quorel_HZ.shx",
+      "+ " + setup.hosts / "2022\\Fonts\\" + kFontNames[0],
+      "+ " + setup.hosts / "2022\\Fonts\\" + kFontNames[1],
       ReadOnlyCleared(setup.data + "\\Quorel2021.ZRX"),
-      ReadOnlyCleared(setup.data + "\\Quorel扩展绘图库\\图块.dwg"),
+      ReadOnlyCleared(dataLibrary + "\\图块.dwg"),
   };
   for (const auto& [key, year] :
        {std::pair<std::string, std::string>{apptest::kHost2025Key, "2025"},

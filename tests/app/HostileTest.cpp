@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "deploy/Layout.h"
 #include "res/resource.h"
 #include "tests/deploy/DeployTesting.h"
 #include "tests/support/Boxes.h"
@@ -95,7 +96,7 @@ class Hostile : public ::testing::Test {
   deploytest::PackageBeside package{"hostile"};
   testfs::TempDir host{"host"};
   testfs::TempDir target{"dest"};
-  const std::string product = target / "Zantrel";
+  const std::string product = target / kProductSubfolder;
   const std::string promptForB = deploytest::CopyPromptText(product + "\\b.txt");
   Dlg_Setup dialog;
   BoxAnswerer boxes;
@@ -113,7 +114,7 @@ TEST_F(Hostile, PackageOfManyEntriesIsCutAfterTheFirst101) {
   EXPECT_EQ(Run(), IDOK);
   Names copied(all.begin(), all.begin() + 99);
   // The library's folder is made whether the package has a library or not.
-  copied.insert(copied.begin(), "Quorel扩展绘图库");
+  copied.insert(copied.begin(), kLibrarySubfolder);
   EXPECT_EQ(testfs::List(product), copied);
   EXPECT_EQ(progress.Steps(), 101 + 1 + 3);
   const auto records = boxes.Records();
@@ -129,9 +130,7 @@ TEST_F(Hostile, LockedDestinationFailsEveryRetryUntilIgnoredOrAborted) {
     INT_PTR result;
     Names product;  // registered as well when the result is IDOK
   } cases[] = {
-      {{IDRETRY, IDRETRY, IDRETRY, IDIGNORE},
-       IDOK,
-       {"Quorel扩展绘图库", "a.txt", "b.txt", "c.txt"}},
+      {{IDRETRY, IDRETRY, IDRETRY, IDIGNORE}, IDOK, {kLibrarySubfolder, "a.txt", "b.txt", "c.txt"}},
       {{IDRETRY, IDRETRY, IDABORT}, IDCANCEL, {"a.txt", "b.txt"}},
   };
   for (const auto& c : cases) {

@@ -129,7 +129,7 @@ TEST(PlantedDlls, AreNeverLoadedByTheInstaller) {
   ASSERT_EQ(run.boxes.size(), 1u);
   EXPECT_EQ(run.boxes[0].text, kSuccessText);
   EXPECT_TRUE(testfs::Exists(setup.product + "\\Quorel2021.ZRX"));
-  EXPECT_TRUE(testfs::Exists(setup.hosts / "2025\\Fonts\\Quorel_HZ.shx"));
+  EXPECT_TRUE(testfs::Exists(setup.hosts / "2025\\Fonts\\" + kFontNames[1]));
 
   EXPECT_EQ(Loaded(setup.folder.Path()), std::vector<std::string>{});
 }

@@ -36,11 +36,11 @@ TEST(WholeProgram, InstallsEverythingAndEnds) {
 
   const std::string& product = setup.product;
   EXPECT_EQ(testfs::List(product), (std::vector<std::string>{"Quorel2021.ZRX", "Quorel2025.ZRX",
-                                                             "Quorel扩展绘图库", "帮助.chm"}));
-  EXPECT_EQ(testfs::List(product + "\\Quorel扩展绘图库"), std::vector<std::string>{"图块.dwg"});
+                                                             kLibrarySubfolder, "帮助.chm"}));
+  EXPECT_EQ(testfs::List(setup.library), std::vector<std::string>{"图块.dwg"});
   for (const char* host : {"2022", "2025"})
     EXPECT_EQ(testfs::List(setup.hosts / (std::string(host) + "\\Fonts")),
-              (std::vector<std::string>{"Quorel_EN.shx", "Quorel_HZ.shx"}))
+              (std::vector<std::string>{kFontNames[0], kFontNames[1]}))
         << host;
   DWORD type = 0;
   std::string value;
@@ -59,7 +59,7 @@ TEST(WholeProgram, CancelEndsTheProcessWithNothingChanged) {
   apptest::InstallerBeside setup;
   // The default destination, which a faulty Cancel could make: absent before, removed after.
   const testfs::FixedFolder defaultFolder("C:\\Quorel");
-  const std::string before = testreg::Dump("SOFTWARE\\ZWSOFT");
+  const std::string before = testreg::Dump(testreg::kVendorKey);
   for (bool close : {false, true}) {
     testproc::Child installer(setup.exe);
     HWND dialog = installer.SetupDialog();
@@ -68,7 +68,7 @@ TEST(WholeProgram, CancelEndsTheProcessWithNothingChanged) {
           : testui::Click(dialog, IDCANCEL);
     EXPECT_TRUE(installer.Ended()) << (close ? "close" : "Cancel");
   }
-  EXPECT_EQ(testreg::Dump("SOFTWARE\\ZWSOFT"), before);
+  EXPECT_EQ(testreg::Dump(testreg::kVendorKey), before);
   EXPECT_TRUE(testfs::List(setup.target.Path()).empty());
   EXPECT_FALSE(testfs::Exists(defaultFolder.Path()));
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "deploy/Layout.h"
 #include "res/resource.h"
 #include "tests/support/Boxes.h"
 #include "tests/support/Files.h"
@@ -34,7 +35,7 @@ TEST(Bundle, UnpackedZipInstallsEndToEnd) {
   testreg::SeedHost(kHost2025, hosts / "2025\\");
   const std::string exe = std::string(kBundle) + "\\SetUp.exe";
   ASSERT_TRUE(testfs::Exists(exe)) << exe << ": run bundle_test.py --unpack first";
-  EXPECT_EQ(testfs::List(kBundle), (std::vector<std::string>{"Data", "SetUp.exe"}));
+  EXPECT_EQ(testfs::List(kBundle), (std::vector<std::string>{kPackageSubfolder, "SetUp.exe"}));
 
   testproc::InstallerRun run;
   ASSERT_NO_FATAL_FAILURE(testproc::RunInstaller(
@@ -49,17 +50,17 @@ TEST(Bundle, UnpackedZipInstallsEndToEnd) {
   EXPECT_EQ(run.boxes[0].text, kSuccessText);
 
   // Everything but what the bundle command warned about (bundle_test.py's LEFT_OUT) and the fonts.
-  const std::string product = target / "Zantrel";
+  const std::string product = target / kProductSubfolder;
   using Names = std::vector<std::string>;  // in code page 936's byte order, as listed
-  EXPECT_EQ(testfs::List(product), (Names{"Quorel2021.ZRX", "Quorel2025.ZRX", "Quorel扩展绘图库",
+  EXPECT_EQ(testfs::List(product), (Names{"Quorel2021.ZRX", "Quorel2025.ZRX", kLibrarySubfolder,
                                           "€价格表.txt", "帮助.chm"}));
-  EXPECT_EQ(testfs::List(product + "\\Quorel扩展绘图库"), (Names{"图块1.dwg", "图块2.dwg"}));
+  EXPECT_EQ(testfs::List(product + "\\" + kLibrarySubfolder), (Names{"图块1.dwg", "图块2.dwg"}));
   EXPECT_FALSE(testfs::ReadFile(product + "\\€价格表.txt").empty());
   EXPECT_EQ(testfs::ReadFile(product + "\\€价格表.txt"),
-            testfs::ReadFile(std::string(kBundle) + "\\Data\\€价格表.txt"));
+            testfs::ReadFile(std::string(kBundle) + "\\" + kPackageSubfolder + "\\€价格表.txt"));
   for (const char* host : {"2022", "2025"})
     EXPECT_EQ(testfs::List(hosts / (std::string(host) + "\\Fonts")),
-              (Names{"Quorel_EN.shx", "Quorel_HZ.shx"}))
+              (Names{kFontNames[0], kFontNames[1]}))
         << host;
   EXPECT_EQ(Loader(std::string(kHost2022) + "\\Applications\\Quorel2022"),
             product + "\\Quorel2021.ZRX");

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "deploy/DeployTexts.h"
+#include "deploy/Layout.h"
 #include "deploy/PackageSource.h"
 #include "tests/support/Boxes.h"
 #include "tests/support/Files.h"
@@ -46,7 +47,7 @@ class InstallerAt {
   InstallerAt& operator=(const InstallerAt&) = delete;
 };
 
-// A temporary folder that FindPackageFolder takes for the installer's folder, with a "Data"
+// A temporary folder that FindPackageFolder takes for the installer's folder, with an empty
 // package folder in it.
 class PackageBeside {
  public:
@@ -56,7 +57,7 @@ class PackageBeside {
 
   testfs::TempDir root;
   InstallerAt installer;
-  const std::string data = root / "Data";
+  const std::string data = root / kPackageSubfolder;
 };
 
 }  // namespace deploytest

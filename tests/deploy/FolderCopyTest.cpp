@@ -1,5 +1,6 @@
 #include "deploy/FolderCopy.h"
 
+#include "deploy/Layout.h"
 #include "tests/deploy/DeployTesting.h"
 #include "tests/support/Progress.h"
 #include "tests/support/Screen.h"
@@ -17,8 +18,6 @@ using testfs::ReadFile;
 using testfs::WriteFile;
 using Names = std::vector<std::string>;
 
-const char kLibrary[] = "Quorel扩展绘图库";
-
 // "f000.txt" ... for the numbers from..to-1, written into `folder` when one is given.
 Names Numbered(int to, int from = 0, const std::string& folder = "") {
   Names names;
@@ -32,7 +31,7 @@ Names Numbered(int to, int from = 0, const std::string& folder = "") {
 class FolderCopy : public testing::Test {
  protected:
   deploytest::PackageBeside package{"copy"};
-  const std::string product = package.root / "Zantrel";
+  const std::string product = package.root / kProductSubfolder;
   testui::ProgressWindow progress;
   CopyJob Job() const { return CopyJob{product, progress.Run()}; }
 };
@@ -49,7 +48,7 @@ const struct {
   int limit;
 } kCopies[] = {
     {"", [](const CopyJob& job) { EXPECT_TRUE(CopyPackageFiles(job)); }, 1, 101},
-    {std::string("\\") + kLibrary, CopyDrawingLibrary, 0, 81},
+    {std::string("\\") + kLibrarySubfolder, CopyDrawingLibrary, 0, 81},
 };
 
 TEST_F(PackageCopy, CopiesPlainFilesOnlyAndStepsForEveryEntry) {
@@ -57,8 +56,8 @@ TEST_F(PackageCopy, CopiesPlainFilesOnlyAndStepsForEveryEntry) {
        {"a.txt", "Quorel2021.ZRX", "中文名.dll", "Quorel_EN.shx.bak", "sEtUp.ExE", "quorel_en.SHX",
         "QUOREL_HZ.shx", "README", "旧扩展绘图库.txt"})
     WriteFile(package.data + "\\" + name, name);
-  testfs::MakeDir(package.data + "\\" + kLibrary);
-  WriteFile(package.data + "\\" + kLibrary + "\\x.dwg", "x");
+  testfs::MakeDir(package.data + "\\" + kLibrarySubfolder);
+  WriteFile(package.data + "\\" + kLibrarySubfolder + "\\x.dwg", "x");
   testfs::MakeDir(package.data + "\\plain");
   // A subfolder with a further attribute bit (0x12) and a "." in its name.
   testfs::MakeDir(package.data + "\\v1.0");
@@ -170,7 +169,7 @@ TEST_F(PackageCopy, InstallFolderTooLongIsNeverCutShort) {
   EXPECT_TRUE(CopyPackageFiles(CopyJob{tooLong, progress.Run()}));
   ASSERT_EQ(boxes.Records().size(), 2u);
   EXPECT_NE(boxes.Records()[0].text.find(" " + tooLong + "\\a.txt "), std::string::npos);
-  EXPECT_EQ(List(package.root.Path()), Names{"Data"});
+  EXPECT_EQ(List(package.root.Path()), Names{kPackageSubfolder});
 }
 
 // A listing is cut after its first entries, "." and ".." among them: the package's after 101,
@@ -238,15 +237,15 @@ TEST_F(FolderCopy, BarShowsThePositionReachedOnceItIsPainted) {
 }
 
 TEST_F(LibraryCopy, CopiesTheLibraryFlatWithoutNameRulesOrPrompts) {
-  const std::string library = package.data + "\\" + kLibrary;
+  const std::string library = package.data + "\\" + kLibrarySubfolder;
   testfs::MakeDir(library);
-  for (const char* name : {"x.dwg", "y.dwg", "z.dwg", "SetUp.EXE", "noext", "Quorel_EN.shx"})
+  for (const char* name : {"x.dwg", "y.dwg", "z.dwg", kInstallerName, "noext", kFontNames[0]})
     WriteFile(library + "\\" + name, name);
   testfs::MakeDir(library + "\\nested");
   WriteFile(library + "\\nested\\deep.dwg", "deep");
   testfs::MakeDir(library + "\\v1.0");
   SetFileAttributesA((library + "\\v1.0").c_str(), FILE_ATTRIBUTE_HIDDEN);
-  const std::string copied = product + "\\" + kLibrary;
+  const std::string copied = product + "\\" + kLibrarySubfolder;
   testfs::MakeFolders(copied);
 
   testfs::HeldOpen lock(copied + "\\y.dwg");
@@ -254,7 +253,7 @@ TEST_F(LibraryCopy, CopiesTheLibraryFlatWithoutNameRulesOrPrompts) {
   CopyDrawingLibrary(Job());
   lock.Release();
   EXPECT_EQ(List(copied),
-            (Names{"Quorel_EN.shx", "SetUp.EXE", "noext", "x.dwg", "y.dwg", "z.dwg"}));
+            (Names{kFontNames[0], kInstallerName, "noext", "x.dwg", "y.dwg", "z.dwg"}));
   EXPECT_EQ(ReadFile(copied + "\\y.dwg"), "");
   EXPECT_EQ(ReadFile(copied + "\\z.dwg"), "z.dwg");
   EXPECT_EQ(progress.Steps(), 8 + 2 + 1);
@@ -268,11 +267,11 @@ TEST_F(FolderCopy, MissingLibraryOrPackage) {
   testui::BoxAnswerer boxes;
   CopyDrawingLibrary(Job());
   EXPECT_EQ(progress.Steps(), 1);
-  EXPECT_EQ(List(product), Names{kLibrary});
-  EXPECT_TRUE(List(product + "\\" + kLibrary).empty());
+  EXPECT_EQ(List(product), Names{kLibrarySubfolder});
+  EXPECT_TRUE(List(product + "\\" + kLibrarySubfolder).empty());
 
   testfs::RemoveTree(package.data);
-  testfs::RemoveTree(product + "\\" + kLibrary);
+  testfs::RemoveTree(product + "\\" + kLibrarySubfolder);
   progress.Reset();
   CopyDrawingLibrary(Job());
   EXPECT_TRUE(List(product).empty());
@@ -285,7 +284,7 @@ TEST_F(FolderCopy, MissingLibraryOrPackage) {
 }
 
 TEST_F(LibraryCopy, DestinationTooLongIsSkippedSilently) {
-  const std::string library = package.data + "\\" + kLibrary;
+  const std::string library = package.data + "\\" + kLibrarySubfolder;
   testfs::MakeDir(library);
   WriteFile(library + "\\x.dwg", "x");
   // The install folder fits its buffer; with "\Quorel扩展绘图库" (17 bytes) it no longer does.

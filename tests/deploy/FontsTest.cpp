@@ -1,5 +1,6 @@
 #include "deploy/Fonts.h"
 
+#include "deploy/Layout.h"
 #include "tests/deploy/DeployTesting.h"
 
 #include <vector>
@@ -11,10 +12,7 @@ using testfs::ReadFile;
 
 class Fonts : public testing::Test {
  protected:
-  void SetUp() override {
-    testfs::WriteFile(package.data + "\\Quorel_EN.shx", "en");
-    testfs::WriteFile(package.data + "\\Quorel_HZ.shx", "hz");
-  }
+  void SetUp() override { testfs::WritePackage(package.data); }
   // A host installation folder, with a Fonts folder when `withFonts`.
   std::string Host(const std::string& name, bool withFonts = true) {
     testfs::MakeFolders(hosts / name + (withFonts ? "\\Fonts" : ""));
@@ -38,10 +36,8 @@ TEST_F(Fonts, EveryInstallationOfEveryChosenYear) {
   // 2021, 2024, 2026 and 2027 are chosen too, with nothing installed.
   InstallFonts(registry, YearFlags{1, 1, 0, 1, 1, 1, 1});
 
-  for (const std::string& host : {a, b, e}) {
-    EXPECT_EQ(ReadFile(host + "\\Fonts\\Quorel_EN.shx"), "en");
-    EXPECT_EQ(ReadFile(host + "\\Fonts\\Quorel_HZ.shx"), "hz");
-  }
+  for (const std::string& host : {a, b, e})
+    for (const char* font : kFontNames) EXPECT_EQ(ReadFile(host + "\\Fonts\\" + font), font);
   EXPECT_TRUE(List(unchosen + "\\Fonts").empty());
   EXPECT_TRUE(List(bare).empty());
   EXPECT_TRUE(boxes.Records().empty());
@@ -63,16 +59,16 @@ TEST_F(Fonts, PackageIsResolvedForEveryInstallation) {
 
 TEST_F(Fonts, FailedCopiesAreSilent) {
   // A locked font is left as it is; the other one is still copied.
-  const std::string a = Host("A");
-  testfs::HeldOpen lock(a + "\\Fonts\\Quorel_EN.shx");
+  const std::string a = Host("A"), locked = a + "\\Fonts\\" + kFontNames[0];
+  testfs::HeldOpen lock(locked);
   // Fonts\Quorel_EN.shx no longer fits 259 characters here: nothing may land under a cut name.
   const std::string deep = Host(std::string(240 - hosts.Path().size() - 1, 'h'));
   registry.locations[3] = {a, deep};
   testui::BoxAnswerer boxes;
   InstallFonts(registry, YearFlags{0, 0, 0, 1, 0, 0, 0});
   lock.Release();
-  EXPECT_EQ(ReadFile(a + "\\Fonts\\Quorel_EN.shx"), "");
-  EXPECT_EQ(ReadFile(a + "\\Fonts\\Quorel_HZ.shx"), "hz");
+  EXPECT_EQ(ReadFile(locked), "");
+  EXPECT_EQ(ReadFile(a + "\\Fonts\\" + kFontNames[1]), kFontNames[1]);
   EXPECT_TRUE(List(deep + "\\Fonts").empty());
   EXPECT_TRUE(boxes.Records().empty());
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "deploy/Layout.h"
 #include "deploy/PackageSource.h"
 #include "tests/support/Files.h"
 
@@ -12,12 +13,13 @@ TEST(InstallerPath, PackageResolvesBesideTheRunningProgram) {
   ASSERT_GT(GetModuleFileNameA(nullptr, self, MAX_PATH), 0u);
   EXPECT_EQ(InstallerPath(), self);
   const std::string folder(self, std::string(self).rfind('\\'));
-  testfs::MakeDir(folder + "\\Data");
+  const std::string data = folder + "\\" + kPackageSubfolder;
+  testfs::MakeDir(data);
   std::string package;
   const bool found = FindPackageFolder(package);
-  testfs::RemoveTree(folder + "\\Data");
+  testfs::RemoveTree(data);
   EXPECT_TRUE(found);
-  EXPECT_EQ(package, folder + "\\Data");
+  EXPECT_EQ(package, data);
 }
 
 }  // namespace

@@ -12,16 +12,17 @@ using deploytest::ExpectNoPackageBox;
 // module file is there; otherwise one box a call. 淺 is 9C 5C: a byte-wise search for the last
 // separator would cut inside the installer's own name.
 TEST(PackageSource, DataFolderFirstThenTheModuleBesideTheInstaller) {
+  const std::string data = kPackageSubfolder, module = kPackageMarker, below = "\\" + data;
   const struct {
     const char* folder;
     std::vector<std::string> entries;  // folders end in a backslash
     const char* installer;
     const char* found;  // below the folder; nullptr: no package
   } cases[] = {
-      {"both", {"Data\\", "Quorel2021.zrx"}, "SetUp.exe", "\\Data"},
-      {"datafile", {"Data", "Quorel2021.zrx"}, "SetUp.exe", ""},
-      {"安装淺", {"Data\\"}, "SetUp淺.exe", "\\Data"},
-      {"modulefolder", {"Quorel2021.zrx\\"}, "SetUp.exe", nullptr},
+      {"both", {data + "\\", module}, "SetUp.exe", below.c_str()},
+      {"datafile", {data, module}, "SetUp.exe", ""},
+      {"安装淺", {data + "\\"}, "SetUp淺.exe", below.c_str()},
+      {"modulefolder", {module + "\\"}, "SetUp.exe", nullptr},
       {"empty", {}, "SetUp.exe", nullptr},
   };
   testui::BoxAnswerer boxes;
@@ -47,7 +48,7 @@ TEST(PackageSource, InstallerPathWithoutSeparatorIsNoPackage) {
   // Taken as an installer folder of "", the path would name "\Data" at the drive's root.
   testfs::TempDir cwd("cwd");
   const testfs::CurrentFolder current(cwd.Path());
-  const testfs::FixedFolder rootData("C:\\Data");
+  const testfs::FixedFolder rootData(std::string("C:\\") + kPackageSubfolder);
   testfs::MakeDir(rootData.Path());
   testui::BoxAnswerer boxes;
   std::string package;

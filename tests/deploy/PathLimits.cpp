@@ -46,24 +46,11 @@ std::string Parent(const std::string& path) {
   return path.substr(0, path.rfind('\\'));
 }
 
-const char* const kPackageFiles[3] = {"a.txt", "Quorel2021.ZRX", "淺.dll"};
-const char* const kLibraryFiles[2] = {"x.dwg", "图.dwg"};
-const char* const kFonts[2] = {"Quorel_EN.shx", "Quorel_HZ.shx"};
-const char kLibrary[] = "Quorel扩展绘图库";
-
-void WritePackage(const std::string& packageFolder, const std::vector<std::string>& extra,
-                  const std::vector<std::string>& extraLibrary) {
-  const std::string library = packageFolder + "\\" + kLibrary;
-  testfs::MakeFolders(library);
-  for (const char* name : kPackageFiles) testfs::WriteFile(packageFolder + "\\" + name, name);
-  for (const char* name : kFonts) testfs::WriteFile(packageFolder + "\\" + name, name);
-  for (const char* name : kLibraryFiles) testfs::WriteFile(library + "\\" + name, name);
-  for (const std::string& name : extra) testfs::WriteFile(packageFolder + "\\" + name, name);
-  for (const std::string& name : extraLibrary) testfs::WriteFile(library + "\\" + name, name);
-}
+const std::vector<std::string> kPackageFiles = {"a.txt", "Quorel2021.ZRX", "淺.dll"};
+const std::vector<std::string> kLibraryFiles = {"x.dwg", "图.dwg"};
 
 void SeedHosts(HostRegistry& registry, const std::vector<std::string>& hosts) {
-  testreg::DeleteTree("SOFTWARE\\ZWSOFT");
+  testreg::DeleteTree(testreg::kVendorKey);
   for (const std::string& host : hosts) testfs::MakeFolders(host + "\\Fonts");
   testreg::SetString(testreg::kHost2022Key, "Location", hosts.front());
   testreg::SetString(testreg::kApp2022Key, "LOADER", kOldLoader);

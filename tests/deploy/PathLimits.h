@@ -23,15 +23,9 @@ std::string PathOfBytes(const std::string& base, std::size_t bytes, bool doubleB
 std::string Filler(std::size_t bytes, bool doubleByte, std::size_t turn = 0);
 std::string Parent(const std::string& path);
 
-// The package: three files to copy, the two fonts and a drawing library, written into
-// `packageFolder` (made first) with `extra` files beside the package files and `extraLibrary`
-// ones beside the library's.
-extern const char* const kPackageFiles[3];  // "a.txt", "Quorel2021.ZRX", "淺.dll"
-extern const char* const kLibraryFiles[2];  // "x.dwg", "图.dwg"
-extern const char* const kFonts[2];
-extern const char kLibrary[];  // "Quorel扩展绘图库"
-void WritePackage(const std::string& packageFolder, const std::vector<std::string>& extra = {},
-                  const std::vector<std::string>& extraLibrary = {});
+// The package's three files to copy and its library's two (testfs::WritePackage adds the fonts).
+extern const std::vector<std::string> kPackageFiles;  // "a.txt", "Quorel2021.ZRX", "淺.dll"
+extern const std::vector<std::string> kLibraryFiles;  // "x.dwg", "图.dwg"
 
 // `hosts` (made, with Fonts folders) as the installations of release 2022 in `registry`; the
 // first is in the registry too, with an earlier LOADER that a run which does not register keeps.

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "deploy/InstallationRun.h"
+#include "deploy/Layout.h"
 #include "tests/deploy/DeployTesting.h"
 #include "tests/deploy/PathLimits.h"
 #include "tests/support/Progress.h"
@@ -99,16 +100,17 @@ class PathLimits : public testing::Test {
                  std::to_string(c.bytes) + " bytes");
     testfs::TempDir root("limits");
     const std::string real = root.Path();
-    std::string installer = real + "\\p\\SetUp.exe", folder = real + "\\d\\Zantrel";
+    std::string installer = real + "\\p\\SetUp.exe", folder = real + "\\d\\" + kProductSubfolder;
     std::vector<std::string> hosts = {real + "\\h"};
     if (c.varies == kInstallFolder)
       folder = PathOfBytes(real + "\\d", c.bytes, doubleByte,
-                           doubleByte ? limits::Filler(6, true) : "Zantrel");
+                           doubleByte ? limits::Filler(6, true) : kProductSubfolder);
     else if (c.varies == kPackageFolder)
       installer = PathOfBytes(real + "\\p", c.bytes - 5, doubleByte) + "\\SetUp.exe";
     else
       hosts = {PathOfBytes(real + "\\h", c.bytes, doubleByte), real + "\\s"};
-    limits::WritePackage(limits::Parent(installer) + "\\Data");
+    testfs::WritePackage(limits::Parent(installer) + "\\" + kPackageSubfolder,
+                         limits::kPackageFiles, limits::kLibraryFiles);
     testfs::MakeFolders(limits::Parent(folder));
     HostRegistry registry;
     limits::SeedHosts(registry, hosts);
@@ -122,12 +124,12 @@ class PathLimits : public testing::Test {
       if (c.copied & (1 << i)) created.push_back(file);
       if (c.prompted & (1 << i)) prompts.insert(deploytest::CopyPromptText(file));
     }
-    const std::string library = folder + "\\" + limits::kLibrary;
+    const std::string library = folder + "\\" + kLibrarySubfolder;
     if (c.libraryMade) created.push_back(library);
     for (int i = 0; i < 2; ++i)
       if (c.libraryCopied & (1 << i)) created.push_back(library + "\\" + limits::kLibraryFiles[i]);
     for (std::size_t h = 0; h < hosts.size(); ++h)
-      for (const char* font : limits::kFonts)
+      for (const char* font : kFontNames)
         if (c.fonts || h > 0) created.push_back(hosts[h] + "\\Fonts\\" + font);
 
     window.destination = folder;

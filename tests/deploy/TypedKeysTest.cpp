@@ -3,6 +3,7 @@
 // Enter chooses its default button, Abort): they are dropped before the prompt is shown.
 #include "deploy/FolderCopy.h"
 
+#include "deploy/Layout.h"
 #include "tests/deploy/DeployTesting.h"
 #include "tests/support/Progress.h"
 
@@ -11,7 +12,7 @@ namespace {
 TEST(CopyPrompt, KeysTypedDuringTheCopyAreDroppedBeforeThePrompt) {
   deploytest::PackageBeside package{"keys"};
   testfs::WriteFile(package.data + "\\a.txt", "a");
-  const std::string product = package.root / "Zantrel";
+  const std::string product = package.root / kProductSubfolder;
   // A folder where the file must go: its copy fails and is prompted.
   testfs::MakeFolders(product + "\\a.txt");
   testui::ProgressWindow progress;

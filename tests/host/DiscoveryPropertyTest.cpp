@@ -184,8 +184,7 @@ HostRegistry Expected(const Node& vendor) {
       found.foundKeyPaths.clear();
       found.foundValues.clear();
       found.valueName = "Location";
-      Search(*version,
-             "SOFTWARE\\ZWSOFT\\" + std::string(product) + "\\" + version->name.ansi + "\\", found);
+      Search(*version, vendor.name.ansi + "\\" + product + "\\" + version->name.ansi + "\\", found);
       // The year comes from the version subkey's name: the first mark, 2021 first.
       for (int year = 0; year < kHostYearCount; ++year) {
         if (version->name.ansi.find(std::to_string(kFirstHostYear + year)) == std::string::npos)
@@ -210,7 +209,7 @@ class Generator {
 
   // The vendor key, named by its path below HKLM.
   Node Tree() {
-    Node vendor{Name("SOFTWARE\\ZWSOFT")};
+    Node vendor{Name(testreg::kVendorKey)};
     budget = 40 + Below(120);
     for (std::string product : kProducts) {
       if (Chance(20)) continue;

@@ -13,8 +13,6 @@
 
 namespace hosttest {
 
-constexpr const char* kVendorKey = "SOFTWARE\\ZWSOFT";
-
 // The number of handles open in this process.
 int OpenHandleCount();
 

@@ -115,9 +115,9 @@ TEST_F(Registration, RerunReplacesAnEarlierApplicationKeyWhole) {
   EXPECT_EQ(ValueNames(app), (std::vector<std::string>{"LOADCTRLS", "LOADER"}));
   EXPECT_EQ(ValueNames(path + "Applications\\Other"), (std::vector<std::string>{"LOADER"}));
 
-  const std::string once = testreg::Dump(hosttest::kVendorKey);
+  const std::string once = testreg::Dump(testreg::kVendorKey);
   RegisterRelease(hosts, 2024);
-  EXPECT_EQ(testreg::Dump(hosttest::kVendorKey), once);
+  EXPECT_EQ(testreg::Dump(testreg::kVendorKey), once);
 }
 
 TEST_F(Registration, EarlierApplicationKeyWithSubkeysIsReused) {
@@ -143,14 +143,14 @@ TEST_F(Registration, NothingChosenOrNothingFoundLeavesTheRegistryAsItWas) {
   HostRegistry hosts;
   hosts.DiscoverHosts();
   hosts.installFolder = kFolder;
-  const std::string before = testreg::Dump(hosttest::kVendorKey);
+  const std::string before = testreg::Dump(testreg::kVendorKey);
 
   RegisterPlugin(hosts, {0, 0, 0, 0, 0, 0, 0});
-  EXPECT_EQ(testreg::Dump(hosttest::kVendorKey), before);
+  EXPECT_EQ(testreg::Dump(testreg::kVendorKey), before);
   RegisterPlugin(hosts, {1, 1, 0, 1, 0, 1, 1});
-  EXPECT_EQ(testreg::Dump(hosttest::kVendorKey), before);
+  EXPECT_EQ(testreg::Dump(testreg::kVendorKey), before);
   for (int year : {0, 2020, 2028, -2023}) RegisterRelease(hosts, year);
-  EXPECT_EQ(testreg::Dump(hosttest::kVendorKey), before);
+  EXPECT_EQ(testreg::Dump(testreg::kVendorKey), before);
   EXPECT_EQ(ModuleYear(2020), 0);
   EXPECT_EQ(ModuleYear(2028), 0);
 }
@@ -190,13 +190,13 @@ TEST_F(Registration, LoaderThatWouldNotFitIsNeverWritten) {
 
   // One byte more: this path is skipped before the delete, so the earlier key stays as it was.
   testreg::SetString(AppKey(path, 2024), "Gathered", "by the host");
-  const std::string before = testreg::Dump(hosttest::kVendorKey);
+  const std::string before = testreg::Dump(testreg::kVendorKey);
   hosts.installFolder = "C:\\" + Repeat("中", 121);
   RegisterRelease(hosts, 2024);
-  EXPECT_EQ(testreg::Dump(hosttest::kVendorKey), before);
+  EXPECT_EQ(testreg::Dump(testreg::kVendorKey), before);
   hosts.installFolder = std::string(1000, 'x');
   RegisterRelease(hosts, 2024);
-  EXPECT_EQ(testreg::Dump(hosttest::kVendorKey), before);
+  EXPECT_EQ(testreg::Dump(testreg::kVendorKey), before);
 }
 
 }  // namespace

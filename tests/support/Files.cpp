@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "deploy/Layout.h"
+
 namespace testfs {
 namespace {
 
@@ -145,6 +147,15 @@ std::vector<std::string> List(const std::string& folder) {
   for (const std::wstring& name : Names(Long(folder))) names.push_back(Narrow(name));
   std::sort(names.begin(), names.end());
   return names;
+}
+
+void WritePackage(const std::string& folder, const std::vector<std::string>& files,
+                  const std::vector<std::string>& libraryFiles) {
+  const std::string library = folder + "\\" + kLibrarySubfolder;
+  MakeFolders(library);
+  for (const char* font : kFontNames) WriteFile(folder + "\\" + font, font);
+  for (const std::string& name : files) WriteFile(folder + "\\" + name, name);
+  for (const std::string& name : libraryFiles) WriteFile(library + "\\" + name, name);
 }
 
 HeldOpen::HeldOpen(const std::string& path)

@@ -67,6 +67,11 @@ void RemoveTree(const std::string& path);
 // Names in a folder, sorted, without "." and "..".
 std::vector<std::string> List(const std::string& folder);
 
+// A package in `folder` (made when missing): the two fonts and `files`, and the drawing library
+// holding `libraryFiles`. Every file holds its own name.
+void WritePackage(const std::string& folder, const std::vector<std::string>& files = {},
+                  const std::vector<std::string>& libraryFiles = {});
+
 // Holds a file open with share mode 0, so that nobody else can open it, until released.
 class HeldOpen {
  public:

@@ -223,11 +223,7 @@ void UnlockBelow(HKEY parent, const std::wstring& name) {
 }  // namespace
 
 void UnlockTree(const std::string& path) {
-  const int length = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), length);
-  wide.resize(wcslen(wide.c_str()));
-  UnlockBelow(HKEY_LOCAL_MACHINE, wide);
+  UnlockBelow(HKEY_LOCAL_MACHINE, testfs::Wide(path));
 }
 
 LockedKey::LockedKey(std::string lockedPath) : path(std::move(lockedPath)) {
@@ -250,14 +246,13 @@ namespace {
 // Deletes the vendor tree; a locked key in it (a test that denies access) is unlocked first.
 // The unlock walk opens every key, so it runs only when a plain delete left something behind.
 void CleanVendorTree() {
-  const char kVendor[] = "SOFTWARE\\ZWSOFT";
-  DeleteTree(kVendor);
+  DeleteTree(kVendorKey);
   HKEY left = nullptr;
-  const LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kVendor, 0, KEY_READ, &left);
+  const LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kVendorKey, 0, KEY_READ, &left);
   if (status == ERROR_FILE_NOT_FOUND) return;
   if (status == ERROR_SUCCESS) RegCloseKey(left);
-  UnlockTree(kVendor);
-  DeleteTree(kVendor);
+  UnlockTree(kVendorKey);
+  DeleteTree(kVendorKey);
 }
 
 }  // namespace

@@ -50,6 +50,8 @@ class LockedKey {
   std::string path;
 };
 
+// The vendor's key, below which every host installation is found.
+inline constexpr char kVendorKey[] = "SOFTWARE\\ZWSOFT";
 // The host installation key that most tests seed (release 2022), and the application key that
 // registration makes below it.
 inline constexpr char kHost2022Key[] = "SOFTWARE\\ZWSOFT\\ZWCAD\\2022\\zh-CN";

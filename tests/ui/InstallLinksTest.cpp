@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "deploy/DeployTexts.h"
+#include "deploy/Layout.h"
 #include "framework/Text.h"
 #include "host/HostRegistry.h"
 #include "res/resource.h"
@@ -26,6 +27,10 @@
 #include "ui/Dlg_Setup.h"
 
 namespace {
+
+// Below a test's folder: the destination typed, its product folder and the library's folder.
+const std::string kProduct = std::string("dest\\") + kProductSubfolder;
+const std::string kLibrary = kProduct + "\\" + kLibrarySubfolder;
 
 // Starts a Unix program on paths in the prefix, each given by its Unix name (Wine's own export,
 // looked up; Wine runs a program given by its Unix path). Wine gives no handle to wait on: the
@@ -113,10 +118,7 @@ class InstallLinks : public ::testing::Test {
  protected:
   void SetUp() override {
     teststate::StartFresh({teststate::ProcessState::HostRecord});
-    for (const char* name : {"Quorel2021.ZRX", "Quorel_EN.shx", "Quorel_HZ.shx"})
-      testfs::WriteFile(package.data + "\\" + name, name);
-    testfs::MakeDir(package.data + "\\Quorel扩展绘图库");
-    testfs::WriteFile(package.data + "\\Quorel扩展绘图库\\a.dwg", "a");
+    testfs::WritePackage(package.data, {"Quorel2021.ZRX"}, {"a.dwg"});
     testreg::SeedHost(testreg::kHost2022Key, host.Path());
     theHostRegistry.DiscoverHosts();
     ASSERT_EQ(theHostRegistry.locations[1].size(), 1u);
@@ -149,14 +151,12 @@ TEST_F(InstallLinks, ALinkAnywhereOnTheWayIsRefusedWithNothingWritten) {
   struct {
     const char* where;
     // Below the test's folder: the path typed, the link, and the real folders above the link.
-    const char* typed;
-    const char* link;
-    const char* above;
+    std::string typed, link, above;
   } const cases[] = {
       {"above the destination", "up\\dest", "up", ""},
       {"the destination", "dest", "dest", ""},
-      {"the product folder", "dest", "dest\\Zantrel", "dest"},
-      {"the library folder", "dest", "dest\\Zantrel\\Quorel扩展绘图库", "dest\\Zantrel"},
+      {"the product folder", "dest", kProduct, "dest"},
+      {"the library folder", "dest", kLibrary, kProduct},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.where);
@@ -164,17 +164,17 @@ TEST_F(InstallLinks, ALinkAnywhereOnTheWayIsRefusedWithNothingWritten) {
     // Where another user's link leads, standing for a folder of the system.
     testfs::MakeDir(root / "elsewhere");
     testfs::WriteFile(root / "elsewhere\\system.dll", "system");
-    if (*c.above) testfs::MakeFolders(root / c.above);
+    if (!c.above.empty()) testfs::MakeFolders(root / c.above);
     const UnixLink link(root / c.link, root / "elsewhere");
     ASSERT_TRUE(link.made);
 
     const testfs::DriveListing before = testfs::ListDrive(true);
-    const std::string keys = testreg::Dump("SOFTWARE\\ZWSOFT");
+    const std::string keys = testreg::Dump(testreg::kVendorKey);
     testui::BoxAnswerer boxes;
     EXPECT_EQ(Press(root / c.typed, boxes, true), IDCANCEL);
 
     EXPECT_TRUE(testfs::ListDrive(true) == before);
-    EXPECT_EQ(testreg::Dump("SOFTWARE\\ZWSOFT"), keys);
+    EXPECT_EQ(testreg::Dump(testreg::kVendorKey), keys);
     EXPECT_TRUE(theHostRegistry.installFolder.empty());
     const auto records = boxes.Records();
     ASSERT_EQ(records.size(), 1u);
@@ -188,7 +188,7 @@ TEST_F(InstallLinks, ALinkAnywhereOnTheWayIsRefusedWithNothingWritten) {
 // An open folder on the way (an earlier installation, a list inherited from an open root) is
 // closed to everyone else, and the installation goes on.
 TEST_F(InstallLinks, OpenFoldersOnTheWayAreClosedAndInstalledInto) {
-  for (const char* open : {"dest", "dest\\Zantrel", "dest\\Zantrel\\Quorel扩展绘图库"}) {
+  for (const std::string& open : {std::string("dest"), kProduct, kLibrary}) {
     SCOPED_TRACE(open);
     testfs::TempDir root("open");
     testfs::MakeFolders(root / open);
@@ -200,7 +200,7 @@ TEST_F(InstallLinks, OpenFoldersOnTheWayAreClosedAndInstalledInto) {
     ASSERT_EQ(boxes.Records().size(), 1u);
     EXPECT_EQ(boxes.Records()[0].text, kSuccessText);
     EXPECT_EQ(EveryonesRights(root / open) & kChanges, 0u);
-    EXPECT_EQ(testfs::ReadFile(root / "dest\\Zantrel\\Quorel扩展绘图库\\a.dwg"), "a");
+    EXPECT_EQ(testfs::ReadFile(root / kLibrary + "\\a.dwg"), "a.dwg");
   }
 }
 
@@ -212,9 +212,9 @@ TEST_F(InstallLinks, LinksWhereFilesGoAreNotWrittenThrough) {
     testfs::TempDir root("through");
     testfs::MakeDir(root / "elsewhere");
     testfs::WriteFile(root / "elsewhere\\system.dll", "system");
-    testfs::MakeFolders(root / "dest\\Zantrel");
+    testfs::MakeFolders(root / kProduct);
     testfs::RemoveTree(host / "Fonts");
-    const UnixLink link(hard ? root / "dest\\Zantrel\\Quorel2021.ZRX" : host / "Fonts",
+    const UnixLink link(hard ? root / kProduct + "\\Quorel2021.ZRX" : host / "Fonts",
                         root / (hard ? "elsewhere\\system.dll" : "elsewhere"), hard);
     ASSERT_TRUE(link.made);
 
@@ -224,7 +224,7 @@ TEST_F(InstallLinks, LinksWhereFilesGoAreNotWrittenThrough) {
     EXPECT_EQ(boxes.Records()[0].text, kSuccessText);
     EXPECT_EQ(testfs::List(root / "elsewhere"), std::vector<std::string>{"system.dll"});
     EXPECT_EQ(testfs::ReadFile(root / "elsewhere\\system.dll"), "system");
-    EXPECT_EQ(testfs::ReadFile(root / "dest\\Zantrel\\Quorel2021.ZRX"), "Quorel2021.ZRX");
+    EXPECT_EQ(testfs::ReadFile(root / kProduct + "\\Quorel2021.ZRX"), "Quorel2021.ZRX");
   }
 }
 

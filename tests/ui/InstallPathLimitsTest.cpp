@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "deploy/Layout.h"
 #include "framework/ErrorReport.h"
 #include "res/resource.h"
 #include "tests/deploy/DeployTesting.h"
@@ -75,18 +76,20 @@ class InstallPathLimits : public testing::Test {
                              : kind == N         ? std::string(c.nameBytes, 'n')
                              : kind == D         ? limits::Filler(c.nameBytes - 4, true) + ".txt"
                                                  : std::string(c.nameBytes - 4, 'n') + ".txt";
-    limits::WritePackage(real + "\\p\\Data", std::vector<std::string>(c.where == kPackage, name),
-                         std::vector<std::string>(c.where == kLibrary, name));
+    std::vector<std::string> files = limits::kPackageFiles, libraryFiles = limits::kLibraryFiles;
+    if (c.where != kNowhere) (c.where == kPackage ? files : libraryFiles).push_back(name);
+    testfs::WritePackage(real + "\\p\\" + kPackageSubfolder, files, libraryFiles);
     const std::string host = real + "\\h";
 
     // The chosen folder: its parent exists; the command makes it and its Zantrel subfolder.
     const std::string chosen =
-        limits::PathOfBytes(real + "\\u", c.productBytes - std::strlen("\\Zantrel"),
+        limits::PathOfBytes(real + "\\u", c.productBytes - 1 - std::strlen(kProductSubfolder),
                             typed == kEnds5C, typed == kEnds5C ? "淺" : "");
     const std::string typedPath = chosen + (typed == kBackslash ? "\\"
                                             : typed == kSlash   ? "/"
                                                                 : "");
-    const std::string product = chosen + "\\Zantrel", library = product + "\\" + limits::kLibrary;
+    const std::string product = chosen + "\\" + kProductSubfolder;
+    const std::string library = product + "\\" + kLibrarySubfolder;
     testfs::MakeFolders(limits::Parent(chosen));
     teststate::StartFresh({teststate::ProcessState::HostRecord});
     limits::SeedHosts(theHostRegistry, {host});
@@ -95,9 +98,9 @@ class InstallPathLimits : public testing::Test {
     std::vector<std::string> created;
     if (c.installs) {
       created = {chosen, product, library};
-      for (const char* file : limits::kPackageFiles) created.push_back(product + "\\" + file);
-      for (const char* file : limits::kLibraryFiles) created.push_back(library + "\\" + file);
-      for (const char* font : limits::kFonts) created.push_back(host + "\\Fonts\\" + font);
+      for (const auto& file : limits::kPackageFiles) created.push_back(product + "\\" + file);
+      for (const auto& file : limits::kLibraryFiles) created.push_back(library + "\\" + file);
+      for (const char* font : kFontNames) created.push_back(host + "\\Fonts\\" + font);
       if (c.extraCopied) created.push_back(product + "\\" + name);
       if (c.where == kLibrary) created.push_back(library + "\\" + name);
     }

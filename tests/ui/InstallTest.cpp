@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "deploy/DeployTexts.h"
+#include "deploy/Layout.h"
 #include "framework/ErrorReport.h"
 #include "host/HostRegistry.h"
 #include "host/RunningHost.h"
@@ -24,18 +25,18 @@ using testui::BoxAnswerer;
 using testui::BoxRecord;
 using testui::WaitUntil;
 
+// What the Install command adds to the destination, and the library's folder below it.
+const std::string kProduct = std::string("\\") + kProductSubfolder;
+const std::string kLibrary = std::string("\\") + kLibrarySubfolder;
+
 // A package beside the installer, one installed host release (2022) with a Fonts folder, and a
 // destination folder; the host record is discovered from the seeded registry.
 class InstallTest : public ::testing::Test {
  protected:
   void SetUp() override {
     teststate::StartFresh({ProcessState::HostRecord});
-    for (const char* name :
-         {"Quorel2021.ZRX", "Quorel2025.ZRX", "Quorel_EN.shx", "Quorel_HZ.shx", "readme.txt"})
-      testfs::WriteFile(package.data + "\\" + name, name);
-    testfs::MakeDir(package.data + "\\Quorel扩展绘图库");
-    testfs::WriteFile(package.data + "\\Quorel扩展绘图库\\a.dwg", "a");
-    testfs::WriteFile(package.data + "\\Quorel扩展绘图库\\b.dwg", "b");
+    testfs::WritePackage(package.data, {"Quorel2021.ZRX", "Quorel2025.ZRX", "readme.txt"},
+                         {"a.dwg", "b.dwg"});
     testreg::SeedHost(testreg::kHost2022Key, host.Path() + "\\");
     theHostRegistry.DiscoverHosts();
     ASSERT_EQ(theHostRegistry.locations[1].size(), 1u);
@@ -95,14 +96,12 @@ TEST_F(InstallTest, SuccessCopiesRegistersInstallsFontsAndEndsWithOk) {
   // The OK command copies the path box back: the extended form is never kept.
   EXPECT_EQ(dialog.destinationPath, chosen);
 
-  const std::string product = chosen + "\\Zantrel";
+  const std::string product = chosen + kProduct;
   EXPECT_EQ(theHostRegistry.installFolder, product);
   EXPECT_EQ(testfs::List(product), (std::vector<std::string>{"Quorel2021.ZRX", "Quorel2025.ZRX",
-                                                             "Quorel扩展绘图库", "readme.txt"}));
-  EXPECT_EQ(testfs::List(product + "\\Quorel扩展绘图库"),
-            (std::vector<std::string>{"a.dwg", "b.dwg"}));
-  EXPECT_EQ(testfs::List(host / "Fonts"),
-            (std::vector<std::string>{"Quorel_EN.shx", "Quorel_HZ.shx"}));
+                                                             kLibrarySubfolder, "readme.txt"}));
+  EXPECT_EQ(testfs::List(product + kLibrary), (std::vector<std::string>{"a.dwg", "b.dwg"}));
+  EXPECT_EQ(testfs::List(host / "Fonts"), (std::vector<std::string>{kFontNames[0], kFontNames[1]}));
   DWORD type = 0;
   std::string loader;
   ASSERT_TRUE(testreg::QueryValue(testreg::kApp2022Key, "LOADER", type, loader));
@@ -112,31 +111,31 @@ TEST_F(InstallTest, SuccessCopiesRegistersInstallsFontsAndEndsWithOk) {
 
 TEST_F(InstallTest, MissingPackageShowsOneBoxCancelsAndRegistersNothing) {
   testfs::RemoveTree(package.data);
-  const std::string before = testreg::Dump("SOFTWARE\\ZWSOFT");
+  const std::string before = testreg::Dump(testreg::kVendorKey);
   EXPECT_EQ(Run(target / "m"), IDCANCEL);
   const auto records = boxes.Records();
   ASSERT_EQ(records.size(), 1u);
   deploytest::ExpectNoPackageBox(records[0]);
-  EXPECT_EQ(testreg::Dump("SOFTWARE\\ZWSOFT"), before);
+  EXPECT_EQ(testreg::Dump(testreg::kVendorKey), before);
   EXPECT_TRUE(theHostRegistry.installFolder.empty());
   EXPECT_TRUE(testfs::List(host / "Fonts").empty());
 }
 
 TEST_F(InstallTest, AbortKeepsEarlierFilesAndRegistersNothing) {
-  const std::string product = target / "a\\Zantrel";
+  const std::string product = target / "a" + kProduct;
   testfs::MakeFolders(product);
   testfs::HeldOpen locked(product + "\\Quorel2025.ZRX");
   ASSERT_TRUE(locked.Held());
   boxes.Answer({IDABORT});
-  const std::string before = testreg::Dump("SOFTWARE\\ZWSOFT");
+  const std::string before = testreg::Dump(testreg::kVendorKey);
   EXPECT_EQ(Run(target / "a"), IDCANCEL);
   const auto records = boxes.Records();
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0].buttons, testui::ButtonsOf(MB_ABORTRETRYIGNORE));
   EXPECT_EQ(testfs::ReadFile(product + "\\Quorel2021.ZRX"), "Quorel2021.ZRX");
   EXPECT_FALSE(testfs::Exists(product + "\\readme.txt"));
-  EXPECT_FALSE(testfs::Exists(product + "\\Quorel扩展绘图库"));
-  EXPECT_EQ(testreg::Dump("SOFTWARE\\ZWSOFT"), before);
+  EXPECT_FALSE(testfs::Exists(product + kLibrary));
+  EXPECT_EQ(testreg::Dump(testreg::kVendorKey), before);
   EXPECT_TRUE(testfs::List(host / "Fonts").empty());
 }
 
@@ -170,20 +169,20 @@ TEST_F(InstallTest, EmptyOrRelativePathIsRefusedAndTheDialogStaysOpen) {
 // A typed destination, the product folder recorded and registered for it, and where its files
 // land. A failed case leaves nothing for the next: each folder is removed after its case.
 TEST_F(InstallTest, TypedPathGivesTheProductFolderAndItsLoader) {
-  const testfs::FixedFolder driveRoot("C:\\Zantrel"), quorel("C:\\Quorel");
+  const testfs::FixedFolder driveRoot("C:" + kProduct), quorel("C:\\Quorel");
   EXPECT_EQ(Dlg_Setup().destinationPath, quorel.Path());
   const struct {
     std::string typed, product, files;
   } cases[] = {
       // Of two trailing separators, exactly one goes.
-      {target / "two\\\\", target / "two\\\\Zantrel", target / "two\\Zantrel"},
+      {target / "two\\\\", target / "two\\" + kProduct, target / "two" + kProduct},
       // 淺 ends in byte 5C: it is a character of the folder name, not a separator to remove.
-      {target / "淺", target / "淺\\Zantrel", target / "淺\\Zantrel"},
-      {"C:\\", "C:\\Zantrel", "C:\\Zantrel"},
+      {target / "淺", target / "淺" + kProduct, target / "淺" + kProduct},
+      {"C:\\", "C:" + kProduct, "C:" + kProduct},
       // The default destination.
-      {"C:\\Quorel", "C:\\Quorel\\Zantrel", "C:\\Quorel\\Zantrel"},
+      {"C:\\Quorel", "C:\\Quorel" + kProduct, "C:\\Quorel" + kProduct},
       // Windows takes "/" for a separator: "C:/Quorel" is absolute, and the text stays as typed.
-      {"C:/Quorel", "C:/Quorel\\Zantrel", "C:\\Quorel\\Zantrel"},
+      {"C:/Quorel", "C:/Quorel" + kProduct, "C:\\Quorel" + kProduct},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.typed);
@@ -196,7 +195,7 @@ TEST_F(InstallTest, TypedPathGivesTheProductFolderAndItsLoader) {
     std::string loader;
     EXPECT_TRUE(testreg::QueryValue(testreg::kApp2022Key, "LOADER", type, loader));
     EXPECT_EQ(loader, c.product + "\\Quorel2021.ZRX" + std::string(1, '\0'));
-    EXPECT_TRUE(testfs::Exists(c.files + "\\Quorel扩展绘图库\\a.dwg"));
+    EXPECT_TRUE(testfs::Exists(c.files + kLibrary + "\\a.dwg"));
     EXPECT_LE(testfs::List(target.Path()).size(), 1u);
     for (const std::string& name : testfs::List(target.Path())) testfs::RemoveTree(target / name);
     testfs::RemoveTree(c.files);
@@ -221,7 +220,7 @@ TEST_F(InstallTest, RunningHostIsWarnedAboutOnce) {
   deploytest::ExpectOkBox(records[0], kRunningHostText, kSetupCaption);
   EXPECT_FALSE(installedAtWarning);
   EXPECT_EQ(records[1].text, kSuccessText);
-  EXPECT_TRUE(testfs::Exists(target / "w\\Zantrel\\Quorel2021.ZRX"));
+  EXPECT_TRUE(testfs::Exists(target / "w" + kProduct + "\\Quorel2021.ZRX"));
 }
 
 }  // namespace
