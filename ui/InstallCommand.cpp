@@ -1,5 +1,5 @@
 #include "deploy/DeployTexts.h"
-#include "deploy/FolderSecurity.h"
+#include "deploy/FolderWalk.h"
 #include "deploy/InstallationRun.h"
 #include "deploy/Layout.h"
 #include "framework/ErrorReport.h"

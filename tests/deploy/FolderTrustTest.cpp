@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "deploy/FolderSecurity.h"
+#include "deploy/FolderTrust.h"
 
 namespace {
 
@@ -56,12 +56,12 @@ std::string SpelledOf(const std::string& sddl) {
 }
 
 TEST(FolderTrust, OwnersAndRightsOfOthersOnTheFolderItself) {
-  using enum FolderTrust;
+  using enum FolderVerdict;
   const std::string root = "D:(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)";
   const struct {
     const char* what;
     std::string sddl;
-    FolderTrust expected;
+    FolderVerdict expected;
     bool volumeRoot = false;
   } cases[] = {
       {"the installer's own list", kOwnFolderSddl, Trusted},
@@ -146,7 +146,7 @@ TEST(FolderTrust, NoListAtAllIsTooOpenAndNotMended) {
   SetSecurityDescriptorOwner(&sd, admins.get(), FALSE);
   SetSecurityDescriptorDacl(&sd, TRUE, nullptr, FALSE);
   for (bool volumeRoot : {false, true}) {
-    EXPECT_EQ(JudgeFolder(&sd, user.get(), volumeRoot), FolderTrust::TooOpen);
+    EXPECT_EQ(JudgeFolder(&sd, user.get(), volumeRoot), FolderVerdict::TooOpen);
     EXPECT_TRUE(WithoutForeignChanges(&sd, user.get(), volumeRoot).empty());
   }
 }

@@ -1,0 +1,49 @@
+// Who may change a folder, judged from its security descriptor alone (owner and DACL): no file is
+// opened here, so the rule can be tested over descriptors made from SDDL.
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+// What the installer finds at one folder on the way to the product folder. A descriptor gives the
+// first three; what stands at the path (seen by the walk) gives the others.
+enum class FolderVerdict {
+  Trusted,
+  // The owner is trusted, but the list lets someone else change the folder itself.
+  TooOpen,
+  // Another user owns the folder: what they own they may always open up again.
+  ForeignOwner,
+  Missing,
+  // A file, or anything else that is not a folder.
+  NotAFolder,
+  // A junction, symbolic link or mount point, or an entry that cannot be examined.
+  Link,
+};
+
+// Judges a folder from its security descriptor: Trusted, TooOpen or ForeignOwner. Trusted are
+// SYSTEM, Administrators, TrustedInstaller and `installingUser`. No one else may be allowed, on
+// the folder itself, to add files or folders, to delete it or its entries, or to change its list
+// or owner (deny entries before an allow for the same account, or for Everyone, are taken off).
+// At the root of a volume, where every user may add folders, only deleting entries and changing
+// the list or owner count.
+FolderVerdict JudgeFolder(PSECURITY_DESCRIPTOR descriptor, PSID installingUser, bool volumeRoot);
+
+// For a folder whose owner is trusted and whose list is too open: the same list, to be set
+// protected, without the rights JudgeFolder counts for anyone else on the folder itself. What the
+// folder's contents inherit stays as it was: an inheritable entry that grants too much becomes an
+// inherit-only copy and an entry of the remaining rights for the folder alone. Empty when there
+// is no list to mend (none at all means everyone may do everything).
+std::vector<BYTE> WithoutForeignChanges(PSECURITY_DESCRIPTOR descriptor, PSID installingUser,
+                                        bool volumeRoot);
+
+// The list of the installer's own folders, inherited by everything in them: owner
+// Administrators; SYSTEM and Administrators full control, Users read and execute.
+inline constexpr char kOwnFolderSddl[] =
+    "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+
+// kOwnFolderSddl as a descriptor, made once for the process; null when it cannot be made.
+PSECURITY_DESCRIPTOR OwnFolderDescriptor();
+
+// The DACL of a descriptor, or false when there is none (which lets everyone do everything).
+bool ListOf(PSECURITY_DESCRIPTOR descriptor, PACL& acl);
