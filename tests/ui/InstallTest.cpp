@@ -141,9 +141,17 @@ TEST_F(InstallTest, AbortKeepsEarlierFilesAndRegistersNothing) {
 }
 
 // Every refused path: the stop box with the system's text, nothing created, the dialog open.
-TEST_F(InstallTest, EmptyOrRelativePathIsRefusedAndTheDialogStaysOpen) {
+TEST_F(InstallTest, EmptyRelativeOrDevicePathIsRefusedAndTheDialogStaysOpen) {
   const testfs::CurrentFolder current(target.Path());
-  const std::string paths[] = {"", "Quorel", "D:Quorel", "\\Quorel"};
+  // Device paths name the same folders by ways the checks on the way cannot follow.
+  const std::string paths[] = {"",
+                               "Quorel",
+                               "D:Quorel",
+                               "\\Quorel",
+                               "\\\\?\\GLOBALROOT\\??\\" + target / "x",
+                               "\\\\.\\GLOBALROOT\\??\\" + target / "x",
+                               "\\\\.\\" + target / "x",
+                               "\\\\?\\UNC\\localhost\\C$\\x"};
   for (const std::string& path : paths) {
     dialog.destinationPath = path;
     const std::size_t before = boxes.Records().size();
@@ -184,6 +192,8 @@ TEST_F(InstallTest, TypedPathGivesTheProductFolderAndItsLoader) {
       {"C:\\Quorel", "C:\\Quorel\\Zantrel", "C:\\Quorel\\Zantrel"},
       // Windows takes "/" for a separator: "C:/Quorel" is absolute, and the text stays as typed.
       {"C:/Quorel", "C:/Quorel\\Zantrel", "C:\\Quorel\\Zantrel"},
+      // The one device form installed into: a drive's, as written.
+      {"\\\\?\\" + target / "dev", "\\\\?\\" + target / "dev\\Zantrel", target / "dev\\Zantrel"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.typed);
