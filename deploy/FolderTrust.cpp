@@ -4,16 +4,25 @@
 
 namespace {
 
-// What lets someone change a folder's entries or take it over.
-constexpr ACCESS_MASK kFolderChanges =
-    FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | DELETE | FILE_DELETE_CHILD | WRITE_DAC | WRITE_OWNER;
-// Users may add folders to a volume's root; they must not remove or take over what is there.
+// What lets someone move, replace or take over a folder on the way.
+constexpr ACCESS_MASK kTakeOver = DELETE | FILE_DELETE_CHILD | WRITE_DAC | WRITE_OWNER;
+// Users may add folders to a volume's root, which cannot be moved itself; they must not remove
+// or take over what is there.
 constexpr ACCESS_MASK kRootChanges = FILE_DELETE_CHILD | WRITE_DAC | WRITE_OWNER;
+// In the installer's own folders others may read and run, nothing else.
+constexpr ACCESS_MASK kOwnChanges = FILE_ALL_ACCESS & ~(FILE_GENERIC_READ | FILE_GENERIC_EXECUTE);
 constexpr BYTE kInheritFlags =
     OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE | NO_PROPAGATE_INHERIT_ACE | INHERIT_ONLY_ACE;
 
-ACCESS_MASK Counted(bool volumeRoot) {
-  return volumeRoot ? kRootChanges : kFolderChanges;
+ACCESS_MASK Counted(FolderPlace place) {
+  switch (place) {
+    case FolderPlace::VolumeRoot:
+      return kRootChanges;
+    case FolderPlace::OnTheWay:
+      return kTakeOver;
+    default:
+      return kOwnChanges;
+  }
 }
 
 // The rights a mask gives on a folder, with generic rights spelled out as the file system does.
@@ -88,14 +97,27 @@ bool AppliesToFolder(const ACE_HEADER* ace) {
   return !(ace->AceFlags & INHERIT_ONLY_ACE);
 }
 
-// Whether someone untrusted may make a counted change to the folder itself.
-bool ForeignChanges(PACL acl, PSID installingUser, bool volumeRoot) {
+// Whether the files and folders made in the folder get the entry. One for the creator of an entry
+// only ever becomes that creator's own.
+bool PassedOnToContents(ACE_HEADER* ace) {
+  if (!(ace->AceFlags & (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE))) return false;
+  const PSID sid = SidOf(ace);
+  return AppliesToFolder(ace) || !sid || !IsWellKnownSid(sid, WinCreatorOwnerSid);
+}
+
+// Whether someone untrusted may make a counted change to the folder itself, or, in the
+// installer's own folders, to what its contents inherit.
+bool ForeignChanges(PACL acl, PSID installingUser, FolderPlace place) {
   const std::vector<ACE_HEADER*> entries = Entries(acl);
   for (std::size_t i = 0; i < entries.size(); ++i) {
     ACE_HEADER* allow = entries[i];
-    if (!IsAllow(allow->AceType) || !AppliesToFolder(allow)) continue;
+    if (!IsAllow(allow->AceType)) continue;
     PSID sid = SidOf(allow);
     if (IsTrusted(sid, installingUser)) continue;
+    const ACCESS_MASK rights = FolderRights(MaskOf(allow));
+    if (place == FolderPlace::Own && PassedOnToContents(allow) && (rights & kOwnChanges))
+      return true;
+    if (!AppliesToFolder(allow)) continue;
     // The access check takes the first entry that decides a right: a deny before this allow, for
     // the same account or for everyone, keeps that right from it.
     ACCESS_MASK denied = 0;
@@ -106,7 +128,7 @@ bool ForeignChanges(PACL acl, PSID installingUser, bool volumeRoot) {
       if (IsWellKnownSid(deniedSid, WinWorldSid) || (sid && EqualSid(deniedSid, sid)))
         denied |= FolderRights(MaskOf(deny));
     }
-    if (FolderRights(MaskOf(allow)) & ~denied & Counted(volumeRoot)) return true;
+    if (rights & ~denied & Counted(place)) return true;
   }
   return false;
 }
@@ -119,7 +141,7 @@ bool ListOf(PSECURITY_DESCRIPTOR descriptor, PACL& acl) {
   return GetSecurityDescriptorDacl(descriptor, &present, &acl, &defaulted) && present && acl;
 }
 
-FolderVerdict JudgeFolder(PSECURITY_DESCRIPTOR descriptor, PSID installingUser, bool volumeRoot) {
+FolderVerdict JudgeFolder(PSECURITY_DESCRIPTOR descriptor, PSID installingUser, FolderPlace place) {
   PSID owner = nullptr;
   BOOL defaulted = FALSE;
   if (!GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) ||
@@ -127,12 +149,12 @@ FolderVerdict JudgeFolder(PSECURITY_DESCRIPTOR descriptor, PSID installingUser, 
     return FolderVerdict::ForeignOwner;
   PACL acl = nullptr;
   if (!ListOf(descriptor, acl)) return FolderVerdict::TooOpen;
-  return ForeignChanges(acl, installingUser, volumeRoot) ? FolderVerdict::TooOpen
-                                                         : FolderVerdict::Trusted;
+  return ForeignChanges(acl, installingUser, place) ? FolderVerdict::TooOpen
+                                                    : FolderVerdict::Trusted;
 }
 
 std::vector<BYTE> WithoutForeignChanges(PSECURITY_DESCRIPTOR descriptor, PSID installingUser,
-                                        bool volumeRoot) {
+                                        FolderPlace place) {
   PACL acl = nullptr;
   if (!ListOf(descriptor, acl)) return {};
   const std::vector<ACE_HEADER*> entries = Entries(acl);
@@ -155,7 +177,7 @@ std::vector<BYTE> WithoutForeignChanges(PSECURITY_DESCRIPTOR descriptor, PSID in
     header->AceFlags &= ~INHERITED_ACE;
     const ACCESS_MASK rights = FolderRights(MaskOf(ace));
     const bool foreign = IsAllow(ace->AceType) && AppliesToFolder(ace) &&
-                         !IsTrusted(SidOf(ace), installingUser) && (rights & Counted(volumeRoot));
+                         !IsTrusted(SidOf(ace), installingUser) && (rights & Counted(place));
     if (!foreign) {
       if (!add(copy)) return {};
       continue;
@@ -166,7 +188,7 @@ std::vector<BYTE> WithoutForeignChanges(PSECURITY_DESCRIPTOR descriptor, PSID in
     }
     header = reinterpret_cast<ACE_HEADER*>(copy.data());
     header->AceFlags &= ~kInheritFlags;
-    MaskOf(header) = rights & ~Counted(volumeRoot);
+    MaskOf(header) = rights & ~Counted(place);
     if (MaskOf(header) && !add(copy)) return {};
   }
   list.resize(mended->AclSize);

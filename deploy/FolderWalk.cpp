@@ -3,12 +3,9 @@
 #include <aclapi.h>
 
 #include <algorithm>
-#include <vector>
 
 #include "deploy/FolderTrust.h"
 #include "deploy/Layout.h"
-#include "deploy/Links.h"
-#include "framework/SystemFunction.h"
 #include "framework/Text.h"
 
 namespace {
@@ -40,12 +37,14 @@ struct Descriptor {
 // One folder from the volume root down to the library folder.
 struct Level {
   std::string path;
-  bool root = false;
-  // The product and library folders: the installer's own.
-  bool own = false;
+  FolderPlace place = FolderPlace::OnTheWay;
   // The destination and product folders, made here when missing.
   bool made = false;
 };
+
+bool IsMissing(DWORD error) {
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
 
 class FolderWalk {
  public:
@@ -58,59 +57,64 @@ class FolderWalk {
   }
 
   FolderVerdict Examine(const Level& level) const {
-    const DWORD attributes = GetFileAttributesA(level.path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return FolderVerdict::Missing;
-    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return FolderVerdict::Link;
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return FolderVerdict::NotAFolder;
     const EntryHandle folder(level.path, READ_CONTROL);
-    if (!folder.Open() || folder.IsReparsePoint()) return FolderVerdict::Link;
+    return Examine(level, folder);
+  }
+
+  // What `folder`, opened from the level's path, is. What cannot be examined counts as a link.
+  FolderVerdict Examine(const Level& level, const EntryHandle& folder) const {
+    if (!folder.Open())
+      return IsMissing(folder.OpenError()) ? FolderVerdict::Missing : FolderVerdict::Link;
+    const DWORD attributes = GetFileAttributesA(level.path.c_str());
+    BY_HANDLE_FILE_INFORMATION info;
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+        folder.IsReparsePoint() || !folder.Read(info))
+      return FolderVerdict::Link;
+    if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return FolderVerdict::NotAFolder;
     if (!lists) return FolderVerdict::Trusted;
     Descriptor descriptor;
     if (!descriptor.Read(folder.Get())) return FolderVerdict::Link;
-    return JudgeFolder(descriptor.value, user, level.root);
+    return JudgeFolder(descriptor.value, user, level.place);
   }
 
-  // Sets a protected list without the others' rights on a too-open folder, through a handle to
-  // it (never to a link's target), and checks it: the installer's own list on its own folders,
-  // the folder's list less what others may change on the folder itself elsewhere.
+  // Sets the folder's list less what others may change on the folder itself, protected, through
+  // a handle to it (never to a link's target), and checks it.
   bool RestrictList(const Level& level) const {
     {
       const EntryHandle folder(level.path, READ_CONTROL | WRITE_DAC);
-      if (!folder.Open() || folder.IsReparsePoint()) return false;
       Descriptor descriptor;
-      if (!descriptor.Read(folder.Get())) return false;
-      std::vector<BYTE> list;
-      PACL acl = nullptr;
-      if (level.own) {
-        if (!ListOf(OwnFolderDescriptor(), acl)) return false;
-      } else {
-        list = WithoutForeignChanges(descriptor.value, user, level.root);
-        if (list.empty()) return false;
-        acl = reinterpret_cast<PACL>(list.data());
-      }
-      if (SetSecurityInfo(folder.Get(), SE_FILE_OBJECT,
-                          DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
-                          nullptr, acl, nullptr) != ERROR_SUCCESS)
-        return false;
-      // The folder is closed now: its contents lose their explicit entries (an earlier
-      // installation made with an open list). Older systems and Wine lack the call.
-      if (level.own) ResetContents(level.path, acl);
+      if (folder.IsReparsePoint() || !descriptor.Read(folder.Get())) return false;
+      std::vector<BYTE> list = WithoutForeignChanges(descriptor.value, user, level.place);
+      if (list.empty() || !SetList(folder, reinterpret_cast<PACL>(list.data()))) return false;
     }
     return Examine(level) == FolderVerdict::Trusted;
   }
 
+  // The installer's own list on a folder renamed aside, so that nobody else changes it any more.
+  // What it holds keeps its own lists; nothing in it is used.
+  void GiveOwnList(const std::string& path) const {
+    const EntryHandle folder(path, READ_CONTROL | WRITE_DAC);
+    PACL acl = nullptr;
+    if (lists && !folder.IsReparsePoint() && ListOf(OwnFolderDescriptor(), acl))
+      SetList(folder, acl);
+  }
+
+  // The installer's own folders are owned by Administrators: an owner may always open a folder
+  // up again, and the installing user's unelevated programs run with its account.
+  bool GiveToAdministrators(const EntryHandle& folder) const {
+    PSID owner = nullptr;
+    BOOL defaulted = FALSE;
+    if (!lists) return true;
+    return GetSecurityDescriptorOwner(OwnFolderDescriptor(), &owner, &defaulted) &&
+           SetSecurityInfo(folder.Get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, owner, nullptr,
+                           nullptr, nullptr) == ERROR_SUCCESS;
+  }
+
  private:
-  static void ResetContents(const std::string& path, PACL acl) {
-    // Only its type: it is looked up at run time, never imported.
-    auto reset = framework::SystemFunction<decltype(&TreeResetNamedSecurityInfoW)>(
-        "advapi32.dll", "TreeResetNamedSecurityInfoW");
-    const int length = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
-    if (!reset || length <= 0) return;
-    std::wstring wide(length, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), length);
-    reset(wide.data(), SE_FILE_OBJECT,
-          DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr, acl,
-          nullptr, FALSE, nullptr, ProgressInvokeNever, nullptr);
+  static bool SetList(const EntryHandle& folder, PACL acl) {
+    return SetSecurityInfo(folder.Get(), SE_FILE_OBJECT,
+                           DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                           nullptr, acl, nullptr) == ERROR_SUCCESS;
   }
 
   std::vector<BYTE> userBuffer;
@@ -118,44 +122,21 @@ class FolderWalk {
   bool lists = false;
 };
 
-// Length of the root of a full path: "X:\", "\\?\X:\", "\\server\share\" or
-// "\\?\UNC\server\share\"; 0 for any other form.
+// Length of the root of a full path: "X:\", "\\?\X:\" or "\\server\share\"; 0 for any other
+// form (other device paths, "\\?\UNC\..."), which the walk cannot split into its folders.
 std::size_t RootLength(const std::string& path) {
-  std::size_t start = 2;
-  if (path.rfind("\\\\?\\", 0) == 0 || path.rfind("\\\\.\\", 0) == 0) {
-    if (path.compare(4, 4, "UNC\\") != 0)
-      return path.size() >= 7 && path[5] == ':' && path[6] == '\\' ? 7 : 0;
-    start = 8;
-  } else if (path.size() >= 3 && path[1] == ':' && path[2] == '\\') {
-    return 3;
-  } else if (path.rfind("\\\\", 0) != 0) {
-    return 0;
-  }
+  if (path.rfind("\\\\?\\", 0) == 0)
+    return path.size() >= 7 && path[5] == ':' && path[6] == '\\' ? 7 : 0;
+  if (path.size() >= 3 && path[1] == ':' && path[2] == '\\') return 3;
+  if (path.rfind("\\\\", 0) != 0 || path.rfind("\\\\.\\", 0) == 0) return 0;
   // Server and share: two names, each ended by a separator.
-  std::size_t end = start;
+  std::size_t end = 2;
   for (int names = 0; names < 2; ++names) {
-    end = path.find('\\', end);
-    if (end == std::string::npos || end == start) return 0;
-    ++end;
+    const std::size_t separator = path.find('\\', end);
+    if (separator == std::string::npos || separator == end) return 0;
+    end = separator + 1;
   }
   return end;
-}
-
-// The folders from the volume root down to `folder` (a full path), root first.
-std::vector<Level> LevelsDownTo(const std::string& folder) {
-  const std::size_t rootLength = RootLength(folder);
-  std::vector<Level> levels;
-  if (rootLength == 0) return levels;
-  std::string path = folder;
-  while (path.size() > rootLength) {
-    levels.push_back({path});
-    const std::size_t separator = mbcs::FindLast(path, '\\');
-    if (separator == std::string::npos || separator < rootLength - 1) return {};
-    path.erase(std::max(separator, rootLength));
-  }
-  levels.push_back({folder.substr(0, rootLength), true});
-  std::reverse(levels.begin(), levels.end());
-  return levels;
 }
 
 std::string FullPath(const std::string& path) {
@@ -168,6 +149,39 @@ std::string FullPath(const std::string& path) {
   return full;
 }
 
+// The folders from the volume root down to `folder`, root first, as the copies will resolve the
+// path; none for a form the walk cannot check.
+std::vector<Level> LevelsDownTo(const std::string& folder) {
+  const std::string full = FullPath(folder);
+  // The system uses a "\\?\" path as it is written: one that would need resolving is not checked.
+  if (folder.rfind("\\\\?\\", 0) == 0 && full != folder) return {};
+  const std::size_t rootLength = RootLength(full);
+  std::vector<Level> levels;
+  if (rootLength == 0) return levels;
+  std::string path = full;
+  while (path.size() > rootLength) {
+    levels.push_back({path});
+    const std::size_t separator = mbcs::FindLast(path, '\\');
+    if (separator == std::string::npos || separator < rootLength - 1) return {};
+    path.erase(std::max(separator, rootLength));
+  }
+  levels.push_back({full.substr(0, rootLength), FolderPlace::VolumeRoot});
+  std::reverse(levels.begin(), levels.end());
+  return levels;
+}
+
+// Renames `folder` to the first free "<folder>.old", "<folder>.old2", ... beside it; the new path,
+// or empty when it cannot be renamed.
+std::string RenameAside(const std::string& folder) {
+  for (int number = 1; number < 1000; ++number) {
+    const std::string aside = folder + ".old" + (number > 1 ? std::to_string(number) : "");
+    if (MoveFileExA(folder.c_str(), aside.c_str(), 0)) return aside;
+    const DWORD error = GetLastError();
+    if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) break;
+  }
+  return {};
+}
+
 }  // namespace
 
 BOOL CreateOwnFolder(const std::string& path) {
@@ -177,44 +191,68 @@ BOOL CreateOwnFolder(const std::string& path) {
   return CreateDirectoryA(path.c_str(), &attributes);
 }
 
-bool SecureInstallFolders(const std::string& productFolder, std::string& refused) {
-  std::vector<Level> levels = LevelsDownTo(FullPath(Below(productFolder, kLibrarySubfolder)));
-  // A form the walk does not know is left to the copies, which fail and say so.
-  if (levels.size() < 3) return true;
+InstallFolders SecureInstallFolders(const std::string& productFolder) {
+  InstallFolders result;
+  result.refused = productFolder;
+  std::vector<Level> levels = LevelsDownTo(Below(productFolder, kLibrarySubfolder));
+  if (levels.size() < 3) return result;
   const std::size_t product = levels.size() - 2;
-  for (std::size_t i = product; i < levels.size(); ++i) levels[i].own = true;
-  levels[product - 1].made = !levels[product - 1].root;
+  levels[product].place = levels[product + 1].place = FolderPlace::Own;
+  levels[product - 1].made = levels[product - 1].place != FolderPlace::VolumeRoot;
   levels[product].made = true;
 
   const FolderWalk walk(levels.front().path);
   const auto refuse = [&](const Level& level) {
-    refused = level.path;
-    return false;
+    result.refused = level.path;
+    result.held.clear();
+    return std::move(result);
   };
-  // Check: a link or a folder of another user anywhere on the way refuses before any change.
+  // 1. Check, before any change.
+  std::size_t present = 0;
   std::vector<bool> tooOpen;
-  for (const Level& level : levels) {
+  bool renameAside = false;
+  for (; present < levels.size(); ++present) {
+    const Level& level = levels[present];
     const FolderVerdict verdict = walk.Examine(level);
     if (verdict == FolderVerdict::Missing) break;
-    // A file where a folder belongs: the copies fail and say so.
-    if (verdict == FolderVerdict::NotAFolder) return true;
-    if (verdict != FolderVerdict::Trusted && verdict != FolderVerdict::TooOpen)
+    if (verdict == FolderVerdict::NotAFolder || verdict == FolderVerdict::Link)
+      return refuse(level);
+    if (level.place == FolderPlace::Own)
+      renameAside = renameAside || verdict != FolderVerdict::Trusted;
+    else if (verdict == FolderVerdict::ForeignOwner)
       return refuse(level);
     tooOpen.push_back(verdict == FolderVerdict::TooOpen);
   }
-  // Restrict: from the top down, so that no folder can be moved away beneath a closed one.
-  for (std::size_t i = 0; i < tooOpen.size(); ++i) {
+  // 2. Aside first: when it cannot be renamed, nothing has changed.
+  if (renameAside) {
+    const std::string aside = RenameAside(levels[product].path);
+    if (aside.empty()) return refuse(levels[product]);
+    walk.GiveOwnList(aside);
+    present = product;
+  }
+  // 3. From the top down, so that no folder can be moved away beneath a closed one.
+  for (std::size_t i = 0; i < std::min(present, product); ++i) {
     if (tooOpen[i] && !walk.RestrictList(levels[i])) return refuse(levels[i]);
   }
-  // Make what is missing, and check what was made (or found made meanwhile) before any write.
-  for (std::size_t i = tooOpen.size(); i < levels.size() && levels[i].made; ++i) {
-    if (!CreateOwnFolder(levels[i].path) && GetLastError() != ERROR_ALREADY_EXISTS) break;
-    const FolderVerdict verdict = walk.Examine(levels[i]);
-    if (verdict == FolderVerdict::ForeignOwner || verdict == FolderVerdict::Link)
-      return refuse(levels[i]);
-    if (verdict == FolderVerdict::TooOpen && !walk.RestrictList(levels[i]))
-      return refuse(levels[i]);
-    if (verdict != FolderVerdict::Trusted && verdict != FolderVerdict::TooOpen) break;
+  // 4. What is missing (or was just renamed aside) is made.
+  for (; present < levels.size() && levels[present].made; ++present) {
+    if (!CreateOwnFolder(levels[present].path) && GetLastError() != ERROR_ALREADY_EXISTS) break;
   }
-  return true;
+  // 5. Again, each level held from the first below the root, so that what is examined stays.
+  for (std::size_t i = 0; i < levels.size(); ++i) {
+    const Level& level = levels[i];
+    const bool own = level.place == FolderPlace::Own;
+    const bool hold = i > 0 && i <= product;
+    EntryHandle folder(
+        level.path, READ_CONTROL | (hold ? FILE_LIST_DIRECTORY : 0) | (own ? WRITE_OWNER : 0),
+        hold ? kShareButDelete : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    if (i >= present && IsMissing(folder.OpenError())) break;
+    if (walk.Examine(level, folder) != FolderVerdict::Trusted ||
+        (own && !walk.GiveToAdministrators(folder)))
+      return refuse(level);
+    if (hold) result.held.push_back(std::move(folder));
+  }
+  result.safe = true;
+  result.refused.clear();
+  return result;
 }

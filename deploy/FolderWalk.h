@@ -7,17 +7,42 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
+
+#include "deploy/Links.h"
 
 // CreateDirectoryA with the installer's own list from the start (never made open and closed
 // later). Its result and last error; a folder is never made without the list.
 BOOL CreateOwnFolder(const std::string& path);
 
-// Makes the folders of an installation into `productFolder` safe before anything is written:
-// every existing folder from the volume root down to the library folder is checked (a link, or a
-// folder another user owns, refuses); then the product and library folders that are too open get
-// the installer's own list (explicit entries below them replaced), other folders on the way lose
-// the others' rights on themselves; then the destination and product folders that are missing are
-// made with the installer's own list, and what was made is checked again. False, with the folder
-// to name in `refused`, when the installation must not go there. Folders above the destination
-// are never made; a volume without access lists, or a network share, is checked for links only.
-bool SecureInstallFolders(const std::string& productFolder, std::string& refused);
+// What SecureInstallFolders found. While it lives, every folder from the first level below the
+// volume root down to the product folder is held open without delete sharing, so none of them
+// can be renamed or removed while the installer writes: keep it until the run ends.
+class InstallFolders {
+ public:
+  bool Safe() const { return safe; }
+  // The folder to name when the installation must not go there.
+  const std::string& Refused() const { return refused; }
+
+ private:
+  friend InstallFolders SecureInstallFolders(const std::string& productFolder);
+  bool safe = false;
+  std::string refused;
+  std::vector<EntryHandle> held;
+};
+
+// Makes the folders of an installation into `productFolder` safe before anything is written.
+// 1. Check, changing nothing: every existing entry from the volume root down to the library
+//    folder must be a folder and no link; a folder on the way owned by another user refuses.
+// 2. A product folder that is not exactly the installer's own (judged with its library folder)
+//    is renamed aside in its parent ("Zantrel.old", then "Zantrel.old2", ...) and given the
+//    installer's own list; nothing in it is deleted or used. One that cannot be renamed refuses.
+// 3. Folders on the way that let others delete, move or take them over lose those rights on
+//    themselves, from the top down.
+// 4. The destination and product folders that are missing are made with the installer's own
+//    list; folders above the destination are never made (the copies then fail and say so).
+// 5. Every level is examined again, each held from the first below the root down to the product
+//    folder, and the product and library folders are given owner Administrators.
+// Refused is a form the walk cannot check: anything but "X:\", "\\server\share\" and "\\?\X:\".
+// A volume without access lists, or a network share, is checked for folders and links only.
+InstallFolders SecureInstallFolders(const std::string& productFolder);

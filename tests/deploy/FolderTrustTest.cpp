@@ -55,47 +55,88 @@ std::string SpelledOf(const std::string& sddl) {
   return Spelled(acl);
 }
 
-TEST(FolderTrust, OwnersAndRightsOfOthersOnTheFolderItself) {
+// Each descriptor judged at the three places: a volume root, a folder on the way, and the
+// installer's own product or library folder.
+TEST(FolderTrust, OwnersAndRightsOfOthersAtEachPlace) {
   using enum FolderVerdict;
   const std::string root = "D:(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)";
+  const std::string profile = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;";
   const struct {
     const char* what;
     std::string sddl;
-    FolderVerdict expected;
-    bool volumeRoot = false;
+    FolderVerdict atRoot, onTheWay, own;
   } cases[] = {
-      {"the installer's own list", kOwnFolderSddl, Trusted},
-      {"admin-only, protected", "O:SYD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", Trusted},
+      {"the installer's own list", kOwnFolderSddl, Trusted, Trusted, Trusted},
+      {"admin-only, protected", "O:SYD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", Trusted, Trusted,
+       Trusted},
       {"made below C:\\ by an administrator: Authenticated Users Modify inherited",
        "O:BAD:AI(A;OICIID;FA;;;BA)(A;OICIID;FA;;;SY)(A;OICIID;0x1200a9;;;BU)"
        "(A;OICIID;0x1301bf;;;AU)",
+       Trusted, TooOpen, TooOpen},
+      {"C:\\: add folder for everyone, Modify inherit-only",
+       "O:" + kTrustedInstaller + root + "(A;OICIIO;SDGXGWGR;;;AU)(A;;0x4;;;AU)", Trusted, Trusted,
        TooOpen},
-      {"C:\\ itself: add folder for everyone, Modify inherit-only",
-       "O:" + kTrustedInstaller + root + "(A;OICIIO;SDGXGWGR;;;AU)(A;;0x4;;;AU)", Trusted, true},
-      {"the root's add-folder right elsewhere", "O:SY" + root + "(A;;0x4;;;AU)", TooOpen},
-      {"delete child at the root", "O:SY" + root + "(A;;0x40;;;AU)", TooOpen, true},
-      {"change permissions at the root", "O:SY" + root + "(A;;WD;;;BU)", TooOpen, true},
-      {"another user as owner", "O:" + kOtherUser + "D:P(A;OICI;FA;;;SY)", ForeignOwner},
-      {"no owner at all", "D:P(A;OICI;FA;;;SY)", ForeignOwner},
-      {"the installing user owns it", "O:" + kUser + "D:(A;OICI;FA;;;" + kUser + ")", Trusted},
-      {"another user has full control", "O:BAD:(A;;FA;;;" + kOtherUser + ")", TooOpen},
-      {"Users read", "O:BA" + root, Trusted},
-      {"every write denied first", "O:BAD:(D;;0xd0046;;;BU)(A;;FA;;;BU)", Trusted},
-      {"a deny for everyone covers AU", "O:BAD:(D;;0xd0046;;;WD)(A;;FA;;;AU)", Trusted},
-      {"a deny after the allow", "O:BAD:(A;;FA;;;BU)(D;;0xd0046;;;BU)", TooOpen},
-      {"a deny for another account", "O:BAD:(D;;0xd0046;;;BU)(A;;FA;;;AU)", TooOpen},
-      {"a deny that leaves delete", "O:BAD:(D;;0xc0046;;;BU)(A;;FA;;;BU)", TooOpen},
-      {"generic write on the folder", "O:BAD:(A;;GW;;;BU)", TooOpen},
-      {"generic all for the creator, inherit-only", "O:BAD:(A;OICIIO;GA;;;CO)", Trusted},
-      {"write attributes and extended attributes", "O:BAD:(A;;0x120199;;;BU)", Trusted},
-      {"an empty list", "O:BAD:", Trusted},
+      {"a data-drive root (Windows 8 and later)",
+       "O:BAD:(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICIIO;SDGXGWGR;;;AU)(A;;0x4;;;AU)"
+       "(A;OICI;0x1200a9;;;BU)",
+       Trusted, Trusted, TooOpen},
+      {"a data-drive root (Windows 7)",
+       "O:BAD:(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICIIO;FA;;;CO)(A;OICI;0x1200a9;;;BU)"
+       "(A;CI;0x4;;;BU)(A;CIIO;0x2;;;BU)",
+       Trusted, Trusted, TooOpen},
+      {"an old root with Everyone full control", "O:BAD:(A;OICI;FA;;;WD)", TooOpen, TooOpen,
+       TooOpen},
+      {"C:\\ProgramData: Users add files and folders",
+       "O:SYD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICIIO;GA;;;CO)(A;OICI;0x1200a9;;;BU)"
+       "(A;CI;0x116;;;BU)",
+       Trusted, Trusted, TooOpen},
+      {"C:\\Program Files",
+       "O:" + kTrustedInstaller + "D:P(A;;FA;;;" + kTrustedInstaller + ")(A;CIIO;GA;;;" +
+           kTrustedInstaller +
+           ")(A;;0x1301bf;;;SY)(A;OICIIO;GA;;;SY)(A;;0x1301bf;;;BA)(A;OICIIO;GA;;;BA)"
+           "(A;;0x1200a9;;;BU)(A;OICIIO;GXGR;;;BU)(A;OICIIO;GA;;;CO)(A;;0x1200a9;;;S-1-15-2-1)"
+           "(A;OICIIO;GXGR;;;S-1-15-2-1)",
+       Trusted, Trusted, Trusted},
+      {"C:\\Users\\<name> of another user", "O:" + kOtherUser + profile + kOtherUser + ")",
+       ForeignOwner, ForeignOwner, ForeignOwner},
+      {"C:\\Users\\<name> of the installing user", "O:" + kUser + profile + kUser + ")", Trusted,
+       Trusted, Trusted},
+      {"adding folders only", "O:SY" + root + "(A;;0x4;;;AU)", Trusted, Trusted, TooOpen},
+      {"delete child", "O:SY" + root + "(A;;0x40;;;AU)", TooOpen, TooOpen, TooOpen},
+      {"change permissions", "O:SY" + root + "(A;;WD;;;BU)", TooOpen, TooOpen, TooOpen},
+      {"another user as owner", "O:" + kOtherUser + "D:P(A;OICI;FA;;;SY)", ForeignOwner,
+       ForeignOwner, ForeignOwner},
+      {"no owner at all", "D:P(A;OICI;FA;;;SY)", ForeignOwner, ForeignOwner, ForeignOwner},
+      {"another user has full control", "O:BAD:(A;;FA;;;" + kOtherUser + ")", TooOpen, TooOpen,
+       TooOpen},
+      {"Users read", "O:BA" + root, Trusted, Trusted, Trusted},
+      {"every change denied first, writing attributes left", "O:BAD:(D;;0xd0046;;;BU)(A;;FA;;;BU)",
+       Trusted, Trusted, TooOpen},
+      {"a deny for everyone covers AU", "O:BAD:(D;;0xd0046;;;WD)(A;;FA;;;AU)", Trusted, Trusted,
+       TooOpen},
+      {"a deny after the allow", "O:BAD:(A;;FA;;;BU)(D;;0xd0046;;;BU)", TooOpen, TooOpen, TooOpen},
+      {"a deny for another account", "O:BAD:(D;;0xd0046;;;BU)(A;;FA;;;AU)", TooOpen, TooOpen,
+       TooOpen},
+      {"a deny that leaves delete", "O:BAD:(D;;0xc0046;;;BU)(A;;FA;;;BU)", Trusted, TooOpen,
+       TooOpen},
+      {"generic write: adding files", "O:BAD:(A;;GW;;;BU)", Trusted, Trusted, TooOpen},
+      {"generic all for the creator, inherit-only", "O:BAD:(A;OICIIO;GA;;;CO)", Trusted, Trusted,
+       Trusted},
+      {"write for files made inside, inherit-only", "O:BAD:(A;OIIO;0x2;;;BU)", Trusted, Trusted,
+       TooOpen},
+      {"read and execute passed on", "O:BAD:(A;OICIIO;GXGR;;;BU)", Trusted, Trusted, Trusted},
+      {"write attributes and extended attributes", "O:BAD:(A;;0x120199;;;BU)", Trusted, Trusted,
+       TooOpen},
+      {"an empty list", "O:BAD:", Trusted, Trusted, Trusted},
   };
   const Local user = Sid(kUser);
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.what) + ": " + c.sddl);
     const Local sd = Sd(c.sddl);
     ASSERT_NE(sd.get(), nullptr);
-    EXPECT_EQ(JudgeFolder(sd.get(), user.get(), c.volumeRoot), c.expected);
+    EXPECT_EQ(JudgeFolder(sd.get(), user.get(), FolderPlace::VolumeRoot), c.atRoot);
+    EXPECT_EQ(JudgeFolder(sd.get(), user.get(), FolderPlace::OnTheWay), c.onTheWay);
+    EXPECT_EQ(JudgeFolder(sd.get(), user.get(), FolderPlace::Own), c.own);
   }
 }
 
@@ -107,30 +148,35 @@ TEST(FolderTrust, TakingAwayTheOthersRightsKeepsWhatContentsInherit) {
     std::string sddl;
     // The list afterwards, entries in order (every one the folder's own, none inherited).
     std::string expected;
-    bool volumeRoot = false;
+    FolderPlace place = FolderPlace::OnTheWay;
   } cases[] = {
       {"Modify inherited from C:\\: inherit-only copy, the rest for the folder",
        "O:BAD:AI(A;OICIID;FA;;;BA)(A;OICIID;FA;;;SY)(A;OICIID;0x1200a9;;;BU)"
        "(A;OICIID;0x1301bf;;;AU)",
-       "D:" + admins + "(A;OICI;0x1200a9;;;BU)(A;OICIIO;0x1301bf;;;AU)(A;;0x1201b9;;;AU)"},
-      {"generic all for everyone is spelled out for the folder", mine + "(A;OICI;GA;;;WD)",
-       "D:" + admins + "(A;OICIIO;GA;;;WD)(A;;0x1201b9;;;WD)"},
+       "D:" + admins + "(A;OICI;0x1200a9;;;BU)(A;OICIIO;0x1301bf;;;AU)(A;;0x1201bf;;;AU)"},
+      {"generic all for everyone is spelled out for the folder, adding kept",
+       mine + "(A;OICI;GA;;;WD)", "D:" + admins + "(A;OICIIO;GA;;;WD)(A;;0x1201bf;;;WD)"},
       {"at the root only delete child, permissions and owner go",
-       "O:SYD:" + admins + "(A;;FA;;;AU)", "D:" + admins + "(A;;0x1301bf;;;AU)", true},
-      {"an entry for subfolders only keeps its inheritance", mine + "(A;CI;0x116;;;BU)",
-       "D:" + admins + "(A;CIIO;0x116;;;BU)(A;;0x110;;;BU)"},
-      {"nothing left for the folder: only the inherit-only copy", mine + "(A;OICI;0x6;;;BU)",
-       "D:" + admins + "(A;OICIIO;0x6;;;BU)"},
-      {"denies, inherit-only entries and the installing user's stay as they were",
-       "O:BAD:(D;;WD" + other + "(A;OICIIO;GA;;;CO)(A;OICIID;FA" + self + "(A;;FA" + other,
-       "D:(D;;WD" + other + "(A;OICIIO;GA;;;CO)(A;OICI;FA" + self + "(A;;0x1201b9" + other},
+       "O:SYD:" + admins + "(A;;FA;;;AU)", "D:" + admins + "(A;;0x1301bf;;;AU)",
+       FolderPlace::VolumeRoot},
+      {"an old root with Everyone full control", "O:BAD:(A;OICI;FA;;;WD)",
+       "D:(A;OICIIO;FA;;;WD)(A;;0x1301bf;;;WD)", FolderPlace::VolumeRoot},
+      {"an entry for subfolders only keeps its inheritance", mine + "(A;CI;0x10116;;;BU)",
+       "D:" + admins + "(A;CIIO;0x10116;;;BU)(A;;0x116;;;BU)"},
+      {"nothing left for the folder: only the inherit-only copy", mine + "(A;OICI;0xd0000;;;BU)",
+       "D:" + admins + "(A;OICIIO;0xd0000;;;BU)"},
+      {"denies, adding, inherit-only entries and the installing user's stay as they were",
+       "O:BAD:(D;;WD" + other + "(A;OICIIO;GA;;;CO)(A;OICIID;FA" + self + "(A;;0x6" + other +
+           "(A;;FA" + other,
+       "D:(D;;WD" + other + "(A;OICIIO;GA;;;CO)(A;OICI;FA" + self + "(A;;0x6" + other +
+           "(A;;0x1201bf" + other},
   };
   const Local user = Sid(kUser);
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.what) + ": " + c.sddl);
     const Local sd = Sd(c.sddl);
     ASSERT_NE(sd.get(), nullptr);
-    std::vector<BYTE> list = WithoutForeignChanges(sd.get(), user.get(), c.volumeRoot);
+    std::vector<BYTE> list = WithoutForeignChanges(sd.get(), user.get(), c.place);
     ASSERT_FALSE(list.empty());
     auto* acl = reinterpret_cast<PACL>(list.data());
     ASSERT_TRUE(IsValidAcl(acl));
@@ -145,9 +191,9 @@ TEST(FolderTrust, NoListAtAllIsTooOpenAndNotMended) {
   InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
   SetSecurityDescriptorOwner(&sd, admins.get(), FALSE);
   SetSecurityDescriptorDacl(&sd, TRUE, nullptr, FALSE);
-  for (bool volumeRoot : {false, true}) {
-    EXPECT_EQ(JudgeFolder(&sd, user.get(), volumeRoot), FolderVerdict::TooOpen);
-    EXPECT_TRUE(WithoutForeignChanges(&sd, user.get(), volumeRoot).empty());
+  for (FolderPlace place : {FolderPlace::VolumeRoot, FolderPlace::OnTheWay, FolderPlace::Own}) {
+    EXPECT_EQ(JudgeFolder(&sd, user.get(), place), FolderVerdict::TooOpen);
+    EXPECT_TRUE(WithoutForeignChanges(&sd, user.get(), place).empty());
   }
 }
 

@@ -8,7 +8,9 @@
 #include <sddl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -145,18 +147,28 @@ class InstallLinks : public ::testing::Test {
   testfs::TempDir host{"host"};
 };
 
-TEST_F(InstallLinks, ALinkAnywhereOnTheWayIsRefusedWithNothingWritten) {
+// A link or a file where a folder belongs, anywhere from the destination down to the library:
+// refused before anything changes, also when the product folder is open to everyone (it is
+// neither closed nor renamed aside).
+TEST_F(InstallLinks, ALinkOrAFileOnTheWayIsRefusedWithNothingChanged) {
   struct {
     const char* where;
-    // Below the test's folder: the path typed, the link, and the real folders above the link.
+    // Below the test's folder: the path typed, the link or file, and the real folders above it.
     const char* typed;
-    const char* link;
+    const char* entry;
     const char* above;
+    bool file;
   } const cases[] = {
-      {"above the destination", "up\\dest", "up", ""},
-      {"the destination", "dest", "dest", ""},
-      {"the product folder", "dest", "dest\\Zantrel", "dest"},
-      {"the library folder", "dest", "dest\\Zantrel\\Quorel扩展绘图库", "dest\\Zantrel"},
+      {"a link above the destination", "up\\dest", "up", "", false},
+      {"a link as the destination", "dest", "dest", "", false},
+      {"a link as the product folder", "dest", "dest\\Zantrel", "dest", false},
+      {"a link as the library folder", "dest", "dest\\Zantrel\\Quorel扩展绘图库", "dest\\Zantrel",
+       false},
+      {"a file above the destination", "up\\dest", "up", "", true},
+      {"a file as the destination", "dest", "dest", "", true},
+      {"a file as the product folder", "dest", "dest\\Zantrel", "dest", true},
+      {"a file as the library, the product folder open", "dest", "dest\\Zantrel\\Quorel扩展绘图库",
+       "dest\\Zantrel", true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.where);
@@ -165,8 +177,17 @@ TEST_F(InstallLinks, ALinkAnywhereOnTheWayIsRefusedWithNothingWritten) {
     testfs::MakeDir(root / "elsewhere");
     testfs::WriteFile(root / "elsewhere\\system.dll", "system");
     if (*c.above) testfs::MakeFolders(root / c.above);
-    const UnixLink link(root / c.link, root / "elsewhere");
-    ASSERT_TRUE(link.made);
+    const bool openProduct = std::string(c.above) == "dest\\Zantrel";
+    if (openProduct) {
+      ASSERT_TRUE(OpenToEveryone(root / c.above));
+    }
+    std::optional<UnixLink> link;
+    if (c.file) {
+      testfs::WriteFile(root / c.entry, "not a folder");
+    } else {
+      link.emplace(root / c.entry, root / "elsewhere");
+      ASSERT_TRUE(link->made);
+    }
 
     const testfs::DriveListing before = testfs::ListDrive(true);
     const std::string keys = testreg::Dump("SOFTWARE\\ZWSOFT");
@@ -176,32 +197,123 @@ TEST_F(InstallLinks, ALinkAnywhereOnTheWayIsRefusedWithNothingWritten) {
     EXPECT_TRUE(testfs::ListDrive(true) == before);
     EXPECT_EQ(testreg::Dump("SOFTWARE\\ZWSOFT"), keys);
     EXPECT_TRUE(theHostRegistry.installFolder.empty());
+    if (openProduct) {
+      EXPECT_NE(EveryonesRights(root / c.above) & kChanges, 0u);
+    }
     const auto records = boxes.Records();
     ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].text, framework::FormatText(kUnsafeFolderFormat, (root / c.link).c_str()));
+    EXPECT_EQ(records[0].text,
+              framework::FormatText(kUnsafeFolderFormat, (root / c.entry).c_str()));
     EXPECT_EQ(records[0].caption, kSetupCaption);
     EXPECT_EQ(records[0].buttons, testui::ButtonsOf(MB_OK));
     EXPECT_TRUE(records[0].hasIcon);
   }
 }
 
-// An open folder on the way (an earlier installation, a list inherited from an open root) is
-// closed to everyone else, and the installation goes on.
-TEST_F(InstallLinks, OpenFoldersOnTheWayAreClosedAndInstalledInto) {
-  for (const char* open : {"dest", "dest\\Zantrel", "dest\\Zantrel\\Quorel扩展绘图库"}) {
-    SCOPED_TRACE(open);
-    testfs::TempDir root("open");
-    testfs::MakeFolders(root / open);
-    ASSERT_TRUE(OpenToEveryone(root / open));
-    ASSERT_NE(EveryonesRights(root / open) & kChanges, 0u);
-
+// A product folder others could change (an earlier installation's, or one with an open library)
+// is renamed aside to the first free name, kept whole and closed; a fresh one is made and
+// installed whole, and the next installation reuses the fresh one in place. Wine keeps lists as
+// mode bits: a folder made with the installer's own list reads back without an entry for
+// everyone, one made with the inherited list with one; a list set later that keeps the others'
+// adding (the mended one) reads back with their write and delete.
+TEST_F(InstallLinks, AnOpenProductFolderIsRenamedAsideAndAFreshOneInstalled) {
+  const struct {
+    const char* what;
+    // Below the destination: the folder opened to everyone (none: no product folder yet).
+    const char* open;
+    std::vector<std::string> earlierAside;
+    const char* aside;
+  } cases[] = {
+      {"nothing there yet: everything made with the installer's list", nullptr, {}, nullptr},
+      {"an open product folder", "Zantrel", {}, "Zantrel.old"},
+      {"an open library folder", "Zantrel\\Quorel扩展绘图库", {}, "Zantrel.old"},
+      {"after one earlier", "Zantrel", {"Zantrel.old"}, "Zantrel.old2"},
+      {"after two earlier", "Zantrel", {"Zantrel.old", "Zantrel.old2"}, "Zantrel.old3"},
+  };
+  const auto install = [&](const std::string& dest) {
     testui::BoxAnswerer boxes;
-    EXPECT_EQ(Press(root / "dest", boxes, false), IDOK);
+    EXPECT_EQ(Press(dest, boxes, false), IDOK);
     ASSERT_EQ(boxes.Records().size(), 1u);
     EXPECT_EQ(boxes.Records()[0].text, kSuccessText);
-    EXPECT_EQ(EveryonesRights(root / open) & kChanges, 0u);
-    EXPECT_EQ(testfs::ReadFile(root / "dest\\Zantrel\\Quorel扩展绘图库\\a.dwg"), "a");
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    testfs::TempDir root("aside");
+    const std::string dest = root / "dest", product = dest + "\\Zantrel";
+    std::vector<std::string> names = c.earlierAside;
+    for (const std::string& name : c.earlierAside) testfs::MakeFolders(dest + "\\" + name);
+    if (c.open) {
+      testfs::MakeFolders(product + "\\Quorel扩展绘图库");
+      testfs::WriteFile(product + "\\Quorel2021.ZRX", "earlier");
+      testfs::WriteFile(product + "\\planted.dll", "planted");
+      ASSERT_TRUE(OpenToEveryone(dest + "\\" + c.open));
+      names.push_back(c.aside);
+    }
+    names.push_back("Zantrel");
+    std::sort(names.begin(), names.end());
+
+    install(dest);
+    EXPECT_EQ(testfs::List(dest), names);
+    if (c.aside) {
+      const std::string aside = dest + "\\" + c.aside;
+      EXPECT_EQ(testfs::List(aside),
+                (std::vector<std::string>{"Quorel2021.ZRX", "Quorel扩展绘图库", "planted.dll"}));
+      EXPECT_EQ(testfs::ReadFile(aside + "\\Quorel2021.ZRX"), "earlier");
+      EXPECT_EQ(testfs::ReadFile(aside + "\\planted.dll"), "planted");
+      EXPECT_EQ(EveryonesRights(aside) & kChanges, 0u);
+    } else {
+      EXPECT_EQ(EveryonesRights(dest), 0u);
+    }
+    EXPECT_EQ(testfs::List(product),
+              (std::vector<std::string>{"Quorel2021.ZRX", "Quorel扩展绘图库"}));
+    EXPECT_EQ(testfs::ReadFile(product + "\\Quorel2021.ZRX"), "Quorel2021.ZRX");
+    EXPECT_EQ(testfs::ReadFile(product + "\\Quorel扩展绘图库\\a.dwg"), "a");
+    EXPECT_EQ(EveryonesRights(product), 0u);
+    EXPECT_EQ(EveryonesRights(product + "\\Quorel扩展绘图库"), 0u);
+
+    // Again: the fresh folder is the installer's own, so it is used as it is.
+    testfs::WriteFile(product + "\\kept.txt", "kept");
+    install(dest);
+    EXPECT_EQ(testfs::List(dest), names);
+    EXPECT_EQ(testfs::ReadFile(product + "\\kept.txt"), "kept");
   }
+}
+
+// A product folder that cannot be renamed (on Windows a file in it in use; here it is held open
+// without delete sharing, which Wine honours) is refused, and nothing changes.
+TEST_F(InstallLinks, AnOpenProductFolderThatCannotBeRenamedIsRefused) {
+  testfs::TempDir root("stuck");
+  const std::string product = root / "dest\\Zantrel";
+  testfs::MakeFolders(product);
+  ASSERT_TRUE(OpenToEveryone(product));
+  const HANDLE held =
+      CreateFileA(product.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  const testfs::DriveListing before = testfs::ListDrive(true);
+  testui::BoxAnswerer boxes;
+  EXPECT_EQ(Press(root / "dest", boxes, true), IDCANCEL);
+  CloseHandle(held);
+  EXPECT_TRUE(testfs::ListDrive(true) == before);
+  EXPECT_NE(EveryonesRights(product) & kChanges, 0u);
+  ASSERT_EQ(boxes.Records().size(), 1u);
+  EXPECT_EQ(boxes.Records()[0].text, framework::FormatText(kUnsafeFolderFormat, product.c_str()));
+}
+
+// A folder on the way is examined again once its list is set. Wine keeps a list as mode bits: the
+// list that keeps the others' adding keeps their write bit, which Wine reads back with deleting,
+// so the folder still reads as too open, and is refused before anything is made below it. (On
+// Windows it keeps just the adding, and the installation goes on.)
+TEST_F(InstallLinks, AFolderOnTheWayStillOpenOnceItsListIsSetIsRefused) {
+  testfs::TempDir root("open");
+  testfs::MakeDir(root / "dest");
+  ASSERT_TRUE(OpenToEveryone(root / "dest"));
+  testui::BoxAnswerer boxes;
+  EXPECT_EQ(Press(root / "dest", boxes, true), IDCANCEL);
+  ASSERT_EQ(boxes.Records().size(), 1u);
+  EXPECT_EQ(boxes.Records()[0].text,
+            framework::FormatText(kUnsafeFolderFormat, (root / "dest").c_str()));
+  EXPECT_FALSE(testfs::Exists(root / "dest\\Zantrel"));
 }
 
 // A Fonts folder that is a link is passed over like a missing one (no font, no message); a hard
