@@ -55,88 +55,68 @@ std::string SpelledOf(const std::string& sddl) {
   return Spelled(acl);
 }
 
-// Each descriptor judged at the three places: a volume root, a folder on the way, and the
-// installer's own product or library folder.
+// Each descriptor judged at the three places, in the order root, on the way, own (the product or
+// library folder): T trusted, O too open, F another owner.
 TEST(FolderTrust, OwnersAndRightsOfOthersAtEachPlace) {
-  using enum FolderVerdict;
   const std::string root = "D:(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)";
-  const std::string profile = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;";
+  const std::string ti = kTrustedInstaller,
+                    profile = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;";
+  const std::string readers = "(A;OICIIO;GXGR;;;BU)(A;;0x1200a9;;;S-1-15-2-1)";
   const struct {
     const char* what;
     std::string sddl;
-    FolderVerdict atRoot, onTheWay, own;
+    const char* verdicts;
   } cases[] = {
-      {"the installer's own list", kOwnFolderSddl, Trusted, Trusted, Trusted},
-      {"admin-only, protected", "O:SYD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", Trusted, Trusted,
-       Trusted},
+      {"the installer's own list", kOwnFolderSddl, "TTT"},
       {"made below C:\\ by an administrator: Authenticated Users Modify inherited",
-       "O:BAD:AI(A;OICIID;FA;;;BA)(A;OICIID;FA;;;SY)(A;OICIID;0x1200a9;;;BU)"
-       "(A;OICIID;0x1301bf;;;AU)",
-       Trusted, TooOpen, TooOpen},
+       "O:BAD:AI(A;OICIID;FA;;;BA)(A;OICIID;FA;;;SY)(A;OICIID;0x1200a9;;;BU)(A;OICIID;0x1301bf;;;"
+       "AU)",
+       "TOO"},
       {"C:\\: add folder for everyone, Modify inherit-only",
-       "O:" + kTrustedInstaller + root + "(A;OICIIO;SDGXGWGR;;;AU)(A;;0x4;;;AU)", Trusted, Trusted,
-       TooOpen},
+       "O:" + ti + root + "(A;OICIIO;SDGXGWGR;;;AU)(A;;0x4;;;AU)", "TTO"},
       {"a data-drive root (Windows 8 and later)",
-       "O:BAD:(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICIIO;SDGXGWGR;;;AU)(A;;0x4;;;AU)"
-       "(A;OICI;0x1200a9;;;BU)",
-       Trusted, Trusted, TooOpen},
+       "O:BA" + root + "(A;OICIIO;SDGXGWGR;;;AU)(A;;0x4;;;AU)", "TTO"},
       {"a data-drive root (Windows 7)",
-       "O:BAD:(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICIIO;FA;;;CO)(A;OICI;0x1200a9;;;BU)"
-       "(A;CI;0x4;;;BU)(A;CIIO;0x2;;;BU)",
-       Trusted, Trusted, TooOpen},
-      {"an old root with Everyone full control", "O:BAD:(A;OICI;FA;;;WD)", TooOpen, TooOpen,
-       TooOpen},
+       "O:BA" + root + "(A;OICIIO;FA;;;CO)(A;CI;0x4;;;BU)(A;CIIO;0x2;;;BU)", "TTO"},
+      {"an old root with Everyone full control", "O:BAD:(A;OICI;FA;;;WD)", "OOO"},
       {"C:\\ProgramData: Users add files and folders",
        "O:SYD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICIIO;GA;;;CO)(A;OICI;0x1200a9;;;BU)"
        "(A;CI;0x116;;;BU)",
-       Trusted, Trusted, TooOpen},
+       "TTO"},
       {"C:\\Program Files",
-       "O:" + kTrustedInstaller + "D:P(A;;FA;;;" + kTrustedInstaller + ")(A;CIIO;GA;;;" +
-           kTrustedInstaller +
+       "O:" + ti + "D:P(A;;FA;;;" + ti + ")(A;CIIO;GA;;;" + ti +
            ")(A;;0x1301bf;;;SY)(A;OICIIO;GA;;;SY)(A;;0x1301bf;;;BA)(A;OICIIO;GA;;;BA)"
-           "(A;;0x1200a9;;;BU)(A;OICIIO;GXGR;;;BU)(A;OICIIO;GA;;;CO)(A;;0x1200a9;;;S-1-15-2-1)"
-           "(A;OICIIO;GXGR;;;S-1-15-2-1)",
-       Trusted, Trusted, Trusted},
-      {"C:\\Users\\<name> of another user", "O:" + kOtherUser + profile + kOtherUser + ")",
-       ForeignOwner, ForeignOwner, ForeignOwner},
-      {"C:\\Users\\<name> of the installing user", "O:" + kUser + profile + kUser + ")", Trusted,
-       Trusted, Trusted},
-      {"adding folders only", "O:SY" + root + "(A;;0x4;;;AU)", Trusted, Trusted, TooOpen},
-      {"delete child", "O:SY" + root + "(A;;0x40;;;AU)", TooOpen, TooOpen, TooOpen},
-      {"change permissions", "O:SY" + root + "(A;;WD;;;BU)", TooOpen, TooOpen, TooOpen},
-      {"another user as owner", "O:" + kOtherUser + "D:P(A;OICI;FA;;;SY)", ForeignOwner,
-       ForeignOwner, ForeignOwner},
-      {"no owner at all", "D:P(A;OICI;FA;;;SY)", ForeignOwner, ForeignOwner, ForeignOwner},
-      {"another user has full control", "O:BAD:(A;;FA;;;" + kOtherUser + ")", TooOpen, TooOpen,
-       TooOpen},
-      {"Users read", "O:BA" + root, Trusted, Trusted, Trusted},
-      {"every change denied first, writing attributes left", "O:BAD:(D;;0xd0046;;;BU)(A;;FA;;;BU)",
-       Trusted, Trusted, TooOpen},
-      {"a deny for everyone covers AU", "O:BAD:(D;;0xd0046;;;WD)(A;;FA;;;AU)", Trusted, Trusted,
-       TooOpen},
-      {"a deny after the allow", "O:BAD:(A;;FA;;;BU)(D;;0xd0046;;;BU)", TooOpen, TooOpen, TooOpen},
-      {"a deny for another account", "O:BAD:(D;;0xd0046;;;BU)(A;;FA;;;AU)", TooOpen, TooOpen,
-       TooOpen},
-      {"a deny that leaves delete", "O:BAD:(D;;0xc0046;;;BU)(A;;FA;;;BU)", Trusted, TooOpen,
-       TooOpen},
-      {"generic write: adding files", "O:BAD:(A;;GW;;;BU)", Trusted, Trusted, TooOpen},
-      {"generic all for the creator, inherit-only", "O:BAD:(A;OICIIO;GA;;;CO)", Trusted, Trusted,
-       Trusted},
-      {"write for files made inside, inherit-only", "O:BAD:(A;OIIO;0x2;;;BU)", Trusted, Trusted,
-       TooOpen},
-      {"read and execute passed on", "O:BAD:(A;OICIIO;GXGR;;;BU)", Trusted, Trusted, Trusted},
-      {"write attributes and extended attributes", "O:BAD:(A;;0x120199;;;BU)", Trusted, Trusted,
-       TooOpen},
-      {"an empty list", "O:BAD:", Trusted, Trusted, Trusted},
+           "(A;;0x1200a9;;;BU)(A;OICIIO;GA;;;CO)" +
+           readers,
+       "TTT"},
+      {"C:\\Users\\<name> of another user", "O:" + kOtherUser + profile + kOtherUser + ")", "FFF"},
+      {"C:\\Users\\<name> of the installing user", "O:" + kUser + profile + kUser + ")", "TTT"},
+      {"delete child", "O:SY" + root + "(A;;0x40;;;AU)", "OOO"},
+      {"change permissions", "O:SY" + root + "(A;;WD;;;BU)", "OOO"},
+      {"no owner at all", "D:P(A;OICI;FA;;;SY)", "FFF"},
+      {"another user has full control", "O:BAD:(A;;FA;;;" + kOtherUser + ")", "OOO"},
+      {"every change denied first, attributes left", "O:BAD:(D;;0xd0046;;;BU)(A;;FA;;;BU)", "TTO"},
+      {"a deny for everyone covers AU", "O:BAD:(D;;0xd0046;;;WD)(A;;FA;;;AU)", "TTO"},
+      {"a deny after the allow", "O:BAD:(A;;FA;;;BU)(D;;0xd0046;;;BU)", "OOO"},
+      {"a deny for another account", "O:BAD:(D;;0xd0046;;;BU)(A;;FA;;;AU)", "OOO"},
+      {"a deny that leaves delete", "O:BAD:(D;;0xc0046;;;BU)(A;;FA;;;BU)", "TOO"},
+      {"generic write: adding files", "O:BAD:(A;;GW;;;BU)", "TTO"},
+      {"write for files made inside, inherit-only", "O:BAD:(A;OIIO;0x2;;;BU)", "TTO"},
+      {"write attributes and extended attributes", "O:BAD:(A;;0x120199;;;BU)", "TTO"},
+      {"an empty list", "O:BAD:", "TTT"},
   };
+  const FolderVerdict byLetter[] = {FolderVerdict::Trusted, FolderVerdict::TooOpen,
+                                    FolderVerdict::ForeignOwner};
+  const FolderPlace places[] = {FolderPlace::VolumeRoot, FolderPlace::OnTheWay, FolderPlace::Own};
   const Local user = Sid(kUser);
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.what) + ": " + c.sddl);
     const Local sd = Sd(c.sddl);
     ASSERT_NE(sd.get(), nullptr);
-    EXPECT_EQ(JudgeFolder(sd.get(), user.get(), FolderPlace::VolumeRoot), c.atRoot);
-    EXPECT_EQ(JudgeFolder(sd.get(), user.get(), FolderPlace::OnTheWay), c.onTheWay);
-    EXPECT_EQ(JudgeFolder(sd.get(), user.get(), FolderPlace::Own), c.own);
+    for (int i = 0; i < 3; ++i)
+      EXPECT_EQ(JudgeFolder(sd.get(), user.get(), places[i]),
+                byLetter[std::string("TOF").find(c.verdicts[i])])
+          << i;
   }
 }
 

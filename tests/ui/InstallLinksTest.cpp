@@ -147,28 +147,37 @@ class InstallLinks : public ::testing::Test {
   testfs::TempDir host{"host"};
 };
 
-// A link or a file where a folder belongs, anywhere from the destination down to the library:
-// refused before anything changes, also when the product folder is open to everyone (it is
-// neither closed nor renamed aside).
-TEST_F(InstallLinks, ALinkOrAFileOnTheWayIsRefusedWithNothingChanged) {
+// Refused before anything is made, with the folder named: a link or a file where a folder
+// belongs, anywhere from the destination down to the library, also in an open product folder
+// (neither closed nor renamed aside then); an open product folder that cannot be renamed (on
+// Windows a file in it in use; here it is held open without delete sharing, which Wine honours);
+// a folder on the way that is still too open once its list is set (Wine keeps lists as mode bits:
+// the others' adding, which the list keeps, is their write bit, read back with deleting; on
+// Windows the installation goes on).
+TEST_F(InstallLinks, UnsafeFoldersOnTheWayAreRefusedWithNothingMade) {
   struct {
     const char* where;
-    // Below the test's folder: the path typed, the link or file, and the real folders above it.
+    // Below the test's folder: the path typed, the entry named, the real folders above it, what
+    // the entry is (Link, File, Held, or a folder), and the folder opened to everyone first.
     const char* typed;
     const char* entry;
     const char* above;
-    bool file;
+    char kind;
+    const char* open;
   } const cases[] = {
-      {"a link above the destination", "up\\dest", "up", "", false},
-      {"a link as the destination", "dest", "dest", "", false},
-      {"a link as the product folder", "dest", "dest\\Zantrel", "dest", false},
+      {"a link above the destination", "up\\dest", "up", "", 'L', nullptr},
+      {"a link as the destination", "dest", "dest", "", 'L', nullptr},
+      {"a link as the product folder", "dest", "dest\\Zantrel", "dest", 'L', nullptr},
       {"a link as the library folder", "dest", "dest\\Zantrel\\Quorel扩展绘图库", "dest\\Zantrel",
-       false},
-      {"a file above the destination", "up\\dest", "up", "", true},
-      {"a file as the destination", "dest", "dest", "", true},
-      {"a file as the product folder", "dest", "dest\\Zantrel", "dest", true},
+       'L', nullptr},
+      {"a file above the destination", "up\\dest", "up", "", 'F', nullptr},
+      {"a file as the destination", "dest", "dest", "", 'F', nullptr},
+      {"a file as the product folder", "dest", "dest\\Zantrel", "dest", 'F', nullptr},
       {"a file as the library, the product folder open", "dest", "dest\\Zantrel\\Quorel扩展绘图库",
-       "dest\\Zantrel", true},
+       "dest\\Zantrel", 'F', "dest\\Zantrel"},
+      {"an open product folder held", "dest", "dest\\Zantrel", "dest\\Zantrel", 'H',
+       "dest\\Zantrel"},
+      {"the destination open", "dest", "dest", "dest", 'D', "dest"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.where);
@@ -177,28 +186,32 @@ TEST_F(InstallLinks, ALinkOrAFileOnTheWayIsRefusedWithNothingChanged) {
     testfs::MakeDir(root / "elsewhere");
     testfs::WriteFile(root / "elsewhere\\system.dll", "system");
     if (*c.above) testfs::MakeFolders(root / c.above);
-    const bool openProduct = std::string(c.above) == "dest\\Zantrel";
-    if (openProduct) {
-      ASSERT_TRUE(OpenToEveryone(root / c.above));
+    if (c.open) {
+      ASSERT_TRUE(OpenToEveryone(root / c.open));
     }
     std::optional<UnixLink> link;
-    if (c.file) {
-      testfs::WriteFile(root / c.entry, "not a folder");
-    } else {
-      link.emplace(root / c.entry, root / "elsewhere");
+    if (c.kind == 'F') testfs::WriteFile(root / c.entry, "not a folder");
+    if (c.kind == 'L') link.emplace(root / c.entry, root / "elsewhere");
+    if (link) {
       ASSERT_TRUE(link->made);
     }
+    const HANDLE held = c.kind != 'H'
+                            ? INVALID_HANDLE_VALUE
+                            : CreateFileA((root / c.entry).c_str(), FILE_LIST_DIRECTORY,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 
     const testfs::DriveListing before = testfs::ListDrive(true);
     const std::string keys = testreg::Dump("SOFTWARE\\ZWSOFT");
     testui::BoxAnswerer boxes;
     EXPECT_EQ(Press(root / c.typed, boxes, true), IDCANCEL);
+    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
 
     EXPECT_TRUE(testfs::ListDrive(true) == before);
     EXPECT_EQ(testreg::Dump("SOFTWARE\\ZWSOFT"), keys);
     EXPECT_TRUE(theHostRegistry.installFolder.empty());
-    if (openProduct) {
-      EXPECT_NE(EveryonesRights(root / c.above) & kChanges, 0u);
+    if (c.open) {
+      EXPECT_NE(EveryonesRights(root / c.open) & kChanges, 0u);
     }
     const auto records = boxes.Records();
     ASSERT_EQ(records.size(), 1u);
@@ -212,10 +225,10 @@ TEST_F(InstallLinks, ALinkOrAFileOnTheWayIsRefusedWithNothingChanged) {
 
 // A product folder others could change (an earlier installation's, or one with an open library)
 // is renamed aside to the first free name, kept whole and closed; a fresh one is made and
-// installed whole, and the next installation reuses the fresh one in place. Wine keeps lists as
-// mode bits: a folder made with the installer's own list reads back without an entry for
-// everyone, one made with the inherited list with one; a list set later that keeps the others'
-// adding (the mended one) reads back with their write and delete.
+// installed whole, and the next installation reuses the fresh one in place. Until the run ends
+// no folder on the way can be renamed. Wine keeps lists as mode bits: a folder made with the
+// installer's own list reads back without an entry for everyone, one made with the inherited list
+// with one; a list set later that keeps the others' adding (the mended one) with their write.
 TEST_F(InstallLinks, AnOpenProductFolderIsRenamedAsideAndAFreshOneInstalled) {
   const struct {
     const char* what;
@@ -227,19 +240,22 @@ TEST_F(InstallLinks, AnOpenProductFolderIsRenamedAsideAndAFreshOneInstalled) {
       {"nothing there yet: everything made with the installer's list", nullptr, {}, nullptr},
       {"an open product folder", "Zantrel", {}, "Zantrel.old"},
       {"an open library folder", "Zantrel\\Quorel扩展绘图库", {}, "Zantrel.old"},
-      {"after one earlier", "Zantrel", {"Zantrel.old"}, "Zantrel.old2"},
       {"after two earlier", "Zantrel", {"Zantrel.old", "Zantrel.old2"}, "Zantrel.old3"},
-  };
-  const auto install = [&](const std::string& dest) {
-    testui::BoxAnswerer boxes;
-    EXPECT_EQ(Press(dest, boxes, false), IDOK);
-    ASSERT_EQ(boxes.Records().size(), 1u);
-    EXPECT_EQ(boxes.Records()[0].text, kSuccessText);
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     testfs::TempDir root("aside");
     const std::string dest = root / "dest", product = dest + "\\Zantrel";
+    const auto install = [&] {
+      testui::BoxAnswerer boxes;
+      boxes.OnBox([&](const testui::BoxRecord&, HWND) {
+        for (const std::string& folder : {root.Path(), dest, product})
+          EXPECT_FALSE(MoveFileA(folder.c_str(), (folder + "-moved").c_str())) << folder;
+      });
+      EXPECT_EQ(Press(dest, boxes, false), IDOK);
+      ASSERT_EQ(boxes.Records().size(), 1u);
+      EXPECT_EQ(boxes.Records()[0].text, kSuccessText);
+    };
     std::vector<std::string> names = c.earlierAside;
     for (const std::string& name : c.earlierAside) testfs::MakeFolders(dest + "\\" + name);
     if (c.open) {
@@ -252,68 +268,31 @@ TEST_F(InstallLinks, AnOpenProductFolderIsRenamedAsideAndAFreshOneInstalled) {
     names.push_back("Zantrel");
     std::sort(names.begin(), names.end());
 
-    install(dest);
+    install();
     EXPECT_EQ(testfs::List(dest), names);
     if (c.aside) {
       const std::string aside = dest + "\\" + c.aside;
       EXPECT_EQ(testfs::List(aside),
                 (std::vector<std::string>{"Quorel2021.ZRX", "Quorel扩展绘图库", "planted.dll"}));
-      EXPECT_EQ(testfs::ReadFile(aside + "\\Quorel2021.ZRX"), "earlier");
-      EXPECT_EQ(testfs::ReadFile(aside + "\\planted.dll"), "planted");
+      EXPECT_EQ(
+          testfs::ReadFile(aside + "\\Quorel2021.ZRX") + testfs::ReadFile(aside + "\\planted.dll"),
+          "earlierplanted");
       EXPECT_EQ(EveryonesRights(aside) & kChanges, 0u);
-    } else {
-      EXPECT_EQ(EveryonesRights(dest), 0u);
     }
     EXPECT_EQ(testfs::List(product),
               (std::vector<std::string>{"Quorel2021.ZRX", "Quorel扩展绘图库"}));
     EXPECT_EQ(testfs::ReadFile(product + "\\Quorel2021.ZRX"), "Quorel2021.ZRX");
     EXPECT_EQ(testfs::ReadFile(product + "\\Quorel扩展绘图库\\a.dwg"), "a");
-    EXPECT_EQ(EveryonesRights(product), 0u);
-    EXPECT_EQ(EveryonesRights(product + "\\Quorel扩展绘图库"), 0u);
+    for (const std::string& made :
+         {c.aside ? product : dest, product, product + "\\Quorel扩展绘图库"})
+      EXPECT_EQ(EveryonesRights(made), 0u) << made;
 
     // Again: the fresh folder is the installer's own, so it is used as it is.
     testfs::WriteFile(product + "\\kept.txt", "kept");
-    install(dest);
+    install();
     EXPECT_EQ(testfs::List(dest), names);
     EXPECT_EQ(testfs::ReadFile(product + "\\kept.txt"), "kept");
   }
-}
-
-// A product folder that cannot be renamed (on Windows a file in it in use; here it is held open
-// without delete sharing, which Wine honours) is refused, and nothing changes.
-TEST_F(InstallLinks, AnOpenProductFolderThatCannotBeRenamedIsRefused) {
-  testfs::TempDir root("stuck");
-  const std::string product = root / "dest\\Zantrel";
-  testfs::MakeFolders(product);
-  ASSERT_TRUE(OpenToEveryone(product));
-  const HANDLE held =
-      CreateFileA(product.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  const testfs::DriveListing before = testfs::ListDrive(true);
-  testui::BoxAnswerer boxes;
-  EXPECT_EQ(Press(root / "dest", boxes, true), IDCANCEL);
-  CloseHandle(held);
-  EXPECT_TRUE(testfs::ListDrive(true) == before);
-  EXPECT_NE(EveryonesRights(product) & kChanges, 0u);
-  ASSERT_EQ(boxes.Records().size(), 1u);
-  EXPECT_EQ(boxes.Records()[0].text, framework::FormatText(kUnsafeFolderFormat, product.c_str()));
-}
-
-// A folder on the way is examined again once its list is set. Wine keeps a list as mode bits: the
-// list that keeps the others' adding keeps their write bit, which Wine reads back with deleting,
-// so the folder still reads as too open, and is refused before anything is made below it. (On
-// Windows it keeps just the adding, and the installation goes on.)
-TEST_F(InstallLinks, AFolderOnTheWayStillOpenOnceItsListIsSetIsRefused) {
-  testfs::TempDir root("open");
-  testfs::MakeDir(root / "dest");
-  ASSERT_TRUE(OpenToEveryone(root / "dest"));
-  testui::BoxAnswerer boxes;
-  EXPECT_EQ(Press(root / "dest", boxes, true), IDCANCEL);
-  ASSERT_EQ(boxes.Records().size(), 1u);
-  EXPECT_EQ(boxes.Records()[0].text,
-            framework::FormatText(kUnsafeFolderFormat, (root / "dest").c_str()));
-  EXPECT_FALSE(testfs::Exists(root / "dest\\Zantrel"));
 }
 
 // A Fonts folder that is a link is passed over like a missing one (no font, no message); a hard
