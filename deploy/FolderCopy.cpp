@@ -1,7 +1,7 @@
 #include "deploy/FolderCopy.h"
 
 #include "deploy/DeployTexts.h"
-#include "deploy/FolderSecurity.h"
+#include "deploy/FolderWalk.h"
 #include "deploy/Layout.h"
 #include "deploy/PackageSource.h"
 #include "framework/Text.h"

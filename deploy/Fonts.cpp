@@ -1,6 +1,6 @@
 #include "deploy/Fonts.h"
 
-#include "deploy/FolderSecurity.h"
+#include "deploy/Links.h"
 #include "deploy/PackageSource.h"
 
 void InstallFonts(const HostRegistry& hosts, const YearFlags& flags) {

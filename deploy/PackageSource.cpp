@@ -1,7 +1,7 @@
 #include "deploy/PackageSource.h"
 
 #include "deploy/DeployTexts.h"
-#include "deploy/FolderSecurity.h"
+#include "deploy/Links.h"
 #include "framework/Text.h"
 #include "framework/Window.h"
 

@@ -73,9 +73,15 @@ bool IsAbsolutePath(const std::string& path) {
   const auto isLetter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
   // Windows takes "/" for a separator as well ("/" is never the second byte of a character).
   const auto isSeparator = [](char c) { return c == '\\' || c == '/'; };
-  if (path.size() >= 3 && isLetter(path[0]) && path[1] == ':' && isSeparator(path[2])) return true;
-  // "\\server\share": a server name and a share name, each non-empty.
+  const auto isDrive = [&](std::size_t at) {
+    return path.size() >= at + 3 && isLetter(path[at]) && path[at + 1] == ':';
+  };
+  if (isDrive(0) && isSeparator(path[2])) return true;
   if (path.size() < 5 || !isSeparator(path[0]) || !isSeparator(path[1])) return false;
+  // A device path: "\\?\" or "\\.\", with either separator. Only a drive's, written exactly.
+  if ((path[2] == '?' || path[2] == '.') && isSeparator(path[3]))
+    return path.rfind("\\\\?\\", 0) == 0 && isDrive(4) && path[6] == '\\';
+  // "\\server\share": a server name and a share name, each non-empty.
   for (std::size_t i = 2; i < path.size(); i += CharLength(path, i)) {
     if (isSeparator(path[i])) return i > 2 && i + 1 < path.size();
   }

@@ -21,7 +21,9 @@ bool EqualsNoCase(const std::string& a, const std::string& b);
 bool EndsWithSeparator(const std::string& text);
 // Removes one trailing separator when the last character is one; returns whether it did.
 bool RemoveTrailingSeparator(std::string& text);
-// Whether a path is absolute: "X:\..." or "\\server\share...", with either separator.
+// Whether a path is absolute: "X:\..." or "\\server\share...", with either separator, or
+// "\\?\X:\..."; other device paths ("\\?\GLOBALROOT...", "\\?\Volume{...}", "\\?\UNC\...",
+// "\\.\...") count as not.
 bool IsAbsolutePath(const std::string& path);
 
 }  // namespace mbcs

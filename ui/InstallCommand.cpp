@@ -1,5 +1,5 @@
 #include "deploy/DeployTexts.h"
-#include "deploy/FolderSecurity.h"
+#include "deploy/FolderWalk.h"
 #include "deploy/InstallationRun.h"
 #include "deploy/Layout.h"
 #include "framework/ErrorReport.h"
@@ -23,7 +23,8 @@ void Dlg_Setup::OnInstall() {
   }
   UpdateData(true);
   // A relative destination would install below the elevated process's current folder and
-  // register a module path the host cannot resolve: refuse it like an empty one.
+  // register a module path the host cannot resolve, and a device path ("\\?\GLOBALROOT...",
+  // "\\.\...") names folders the checks on the way cannot follow: refuse them like an empty one.
   if (destinationPath.empty() || !mbcs::IsAbsolutePath(destinationPath))
     throw framework::HResultError(E_INVALIDARG);
 
@@ -36,9 +37,11 @@ void Dlg_Setup::OnInstall() {
 
   // The host loads what is installed for every user: no link on the way and no folder another
   // user can change. This also makes the destination and product folders, closed to other users.
-  std::string refused;
-  if (!SecureInstallFolders(product, refused)) {
-    MessageBoxA(Handle(), framework::FormatText(kUnsafeFolderFormat, refused.c_str()).c_str(),
+  // They stay held, so that none can be renamed or replaced, until the run has ended.
+  const InstallFolders folders = SecureInstallFolders(product);
+  if (!folders.Safe()) {
+    MessageBoxA(Handle(),
+                framework::FormatText(kUnsafeFolderFormat, folders.Refused().c_str()).c_str(),
                 kSetupCaption, MB_OK | MB_ICONSTOP);
     return;
   }

@@ -58,13 +58,18 @@ TEST(TextHelpers, CaseFoldingWorksByCharacter) {
 
 TEST(TextHelpers, AbsolutePaths) {
   // Either separator, as Windows takes them.
-  for (const char* path :
-       {"C:\\Quorel", "d:\\", "\\\\server\\share", "\\\\server\\share\\x", "C:/Quorel", "d:/",
-        "//server/share", "\\\\server/share", "/\\server\\share"})
+  for (const char* path : {"C:\\Quorel", "d:\\", "\\\\server\\share", "\\\\server\\share\\x",
+                           "C:/Quorel", "d:/", "//server/share", "\\\\server/share",
+                           "/\\server\\share", "\\\\?\\C:\\Quorel", "\\\\?\\d:\\", "\\\\?x\\share"})
     EXPECT_TRUE(mbcs::IsAbsolutePath(path)) << path;
   for (const char* path :
        {"", "Quorel", "D:Quorel", "D:", "\\Quorel", "\\\\server", "\\\\server\\", "\\\\\\share",
-        "1:\\x", "/Quorel", "D:Quorel/x", "//server", "//server/", "///share", "//淺x"})
+        "1:\\x", "/Quorel", "D:Quorel/x", "//server", "//server/", "///share", "//淺x",
+        // Device paths other than a drive's, as the checks on the way cannot follow them.
+        "\\\\?\\GLOBALROOT\\??\\C:\\Quorel", "\\\\.\\GLOBALROOT\\??\\C:\\Quorel",
+        "\\\\?\\Volume{01234567-89ab-cdef-0123-456789abcdef}\\Quorel", "\\\\.\\C:\\Quorel",
+        "\\\\?\\UNC\\server\\share", "//?/C:/Quorel", "\\\\?\\C:/Quorel",
+        "\\\\?\\C:", "//./C:/Quorel"})
     EXPECT_FALSE(mbcs::IsAbsolutePath(path)) << path;
 }
 

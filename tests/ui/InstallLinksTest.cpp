@@ -8,7 +8,9 @@
 #include <sddl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -147,16 +149,37 @@ class InstallLinks : public ::testing::Test {
   testfs::TempDir host{"host"};
 };
 
-TEST_F(InstallLinks, ALinkAnywhereOnTheWayIsRefusedWithNothingWritten) {
+// Refused before anything is made, with the folder named: a link or a file where a folder
+// belongs, anywhere from the destination down to the library, also in an open product folder
+// (neither closed nor renamed aside then); an open product folder that cannot be renamed (on
+// Windows a file in it in use; here it is held open without delete sharing, which Wine honours);
+// a folder on the way that is still too open once its list is set (Wine keeps lists as mode bits:
+// the others' adding, which the list keeps, is their write bit, read back with deleting; on
+// Windows the installation goes on).
+TEST_F(InstallLinks, UnsafeFoldersOnTheWayAreRefusedWithNothingMade) {
   struct {
     const char* where;
-    // Below the test's folder: the path typed, the link, and the real folders above the link.
-    std::string typed, link, above;
+    // Below the test's folder: the path typed, the entry named, the real folders above it, what
+    // the entry is (Link, File, Held, or a folder), and the folder opened to everyone first.
+    const char* typed;
+    const char* entry;
+    const char* above;
+    char kind;
+    const char* open;
   } const cases[] = {
-      {"above the destination", "up\\dest", "up", ""},
-      {"the destination", "dest", "dest", ""},
-      {"the product folder", "dest", kProduct, "dest"},
-      {"the library folder", "dest", kLibrary, kProduct},
+      {"a link above the destination", "up\\dest", "up", "", 'L', nullptr},
+      {"a link as the destination", "dest", "dest", "", 'L', nullptr},
+      {"a link as the product folder", "dest", "dest\\Zantrel", "dest", 'L', nullptr},
+      {"a link as the library folder", "dest", "dest\\Zantrel\\Quorel扩展绘图库", "dest\\Zantrel",
+       'L', nullptr},
+      {"a file above the destination", "up\\dest", "up", "", 'F', nullptr},
+      {"a file as the destination", "dest", "dest", "", 'F', nullptr},
+      {"a file as the product folder", "dest", "dest\\Zantrel", "dest", 'F', nullptr},
+      {"a file as the library, the product folder open", "dest", "dest\\Zantrel\\Quorel扩展绘图库",
+       "dest\\Zantrel", 'F', "dest\\Zantrel"},
+      {"an open product folder held", "dest", "dest\\Zantrel", "dest\\Zantrel", 'H',
+       "dest\\Zantrel"},
+      {"the destination open", "dest", "dest", "dest", 'D', "dest"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.where);
@@ -164,43 +187,113 @@ TEST_F(InstallLinks, ALinkAnywhereOnTheWayIsRefusedWithNothingWritten) {
     // Where another user's link leads, standing for a folder of the system.
     testfs::MakeDir(root / "elsewhere");
     testfs::WriteFile(root / "elsewhere\\system.dll", "system");
-    if (!c.above.empty()) testfs::MakeFolders(root / c.above);
-    const UnixLink link(root / c.link, root / "elsewhere");
-    ASSERT_TRUE(link.made);
+    if (*c.above) testfs::MakeFolders(root / c.above);
+    if (c.open) {
+      ASSERT_TRUE(OpenToEveryone(root / c.open));
+    }
+    std::optional<UnixLink> link;
+    if (c.kind == 'F') testfs::WriteFile(root / c.entry, "not a folder");
+    if (c.kind == 'L') link.emplace(root / c.entry, root / "elsewhere");
+    if (link) {
+      ASSERT_TRUE(link->made);
+    }
+    const HANDLE held = c.kind != 'H'
+                            ? INVALID_HANDLE_VALUE
+                            : CreateFileA((root / c.entry).c_str(), FILE_LIST_DIRECTORY,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 
     const testfs::DriveListing before = testfs::ListDrive(true);
     const std::string keys = testreg::Dump(testreg::kVendorKey);
     testui::BoxAnswerer boxes;
     EXPECT_EQ(Press(root / c.typed, boxes, true), IDCANCEL);
+    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
 
     EXPECT_TRUE(testfs::ListDrive(true) == before);
     EXPECT_EQ(testreg::Dump(testreg::kVendorKey), keys);
     EXPECT_TRUE(theHostRegistry.installFolder.empty());
+    if (c.open) {
+      EXPECT_NE(EveryonesRights(root / c.open) & kChanges, 0u);
+    }
     const auto records = boxes.Records();
     ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].text, framework::FormatText(kUnsafeFolderFormat, (root / c.link).c_str()));
+    EXPECT_EQ(records[0].text,
+              framework::FormatText(kUnsafeFolderFormat, (root / c.entry).c_str()));
     EXPECT_EQ(records[0].caption, kSetupCaption);
     EXPECT_EQ(records[0].buttons, testui::ButtonsOf(MB_OK));
     EXPECT_TRUE(records[0].hasIcon);
   }
 }
 
-// An open folder on the way (an earlier installation, a list inherited from an open root) is
-// closed to everyone else, and the installation goes on.
-TEST_F(InstallLinks, OpenFoldersOnTheWayAreClosedAndInstalledInto) {
-  for (const std::string& open : {std::string("dest"), kProduct, kLibrary}) {
-    SCOPED_TRACE(open);
-    testfs::TempDir root("open");
-    testfs::MakeFolders(root / open);
-    ASSERT_TRUE(OpenToEveryone(root / open));
-    ASSERT_NE(EveryonesRights(root / open) & kChanges, 0u);
+// A product folder others could change (an earlier installation's, or one with an open library)
+// is renamed aside to the first free name, kept whole and closed; a fresh one is made and
+// installed whole, and the next installation reuses the fresh one in place. Until the run ends
+// no folder on the way can be renamed. Wine keeps lists as mode bits: a folder made with the
+// installer's own list reads back without an entry for everyone, one made with the inherited list
+// with one; a list set later that keeps the others' adding (the mended one) with their write.
+TEST_F(InstallLinks, AnOpenProductFolderIsRenamedAsideAndAFreshOneInstalled) {
+  const struct {
+    const char* what;
+    // Below the destination: the folder opened to everyone (none: no product folder yet).
+    const char* open;
+    std::vector<std::string> earlierAside;
+    const char* aside;
+  } cases[] = {
+      {"nothing there yet: everything made with the installer's list", nullptr, {}, nullptr},
+      {"an open product folder", "Zantrel", {}, "Zantrel.old"},
+      {"an open library folder", "Zantrel\\Quorel扩展绘图库", {}, "Zantrel.old"},
+      {"after two earlier", "Zantrel", {"Zantrel.old", "Zantrel.old2"}, "Zantrel.old3"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    testfs::TempDir root("aside");
+    const std::string dest = root / "dest", product = dest + "\\Zantrel";
+    const auto install = [&] {
+      testui::BoxAnswerer boxes;
+      boxes.OnBox([&](const testui::BoxRecord&, HWND) {
+        for (const std::string& folder : {root.Path(), dest, product})
+          EXPECT_FALSE(MoveFileA(folder.c_str(), (folder + "-moved").c_str())) << folder;
+      });
+      EXPECT_EQ(Press(dest, boxes, false), IDOK);
+      ASSERT_EQ(boxes.Records().size(), 1u);
+      EXPECT_EQ(boxes.Records()[0].text, kSuccessText);
+    };
+    std::vector<std::string> names = c.earlierAside;
+    for (const std::string& name : c.earlierAside) testfs::MakeFolders(dest + "\\" + name);
+    if (c.open) {
+      testfs::MakeFolders(product + "\\Quorel扩展绘图库");
+      testfs::WriteFile(product + "\\Quorel2021.ZRX", "earlier");
+      testfs::WriteFile(product + "\\planted.dll", "planted");
+      ASSERT_TRUE(OpenToEveryone(dest + "\\" + c.open));
+      names.push_back(c.aside);
+    }
+    names.push_back("Zantrel");
+    std::sort(names.begin(), names.end());
 
-    testui::BoxAnswerer boxes;
-    EXPECT_EQ(Press(root / "dest", boxes, false), IDOK);
-    ASSERT_EQ(boxes.Records().size(), 1u);
-    EXPECT_EQ(boxes.Records()[0].text, kSuccessText);
-    EXPECT_EQ(EveryonesRights(root / open) & kChanges, 0u);
-    EXPECT_EQ(testfs::ReadFile(root / kLibrary + "\\a.dwg"), "a.dwg");
+    install();
+    EXPECT_EQ(testfs::List(dest), names);
+    if (c.aside) {
+      const std::string aside = dest + "\\" + c.aside;
+      EXPECT_EQ(testfs::List(aside),
+                (std::vector<std::string>{"Quorel2021.ZRX", "Quorel扩展绘图库", "planted.dll"}));
+      EXPECT_EQ(
+          testfs::ReadFile(aside + "\\Quorel2021.ZRX") + testfs::ReadFile(aside + "\\planted.dll"),
+          "earlierplanted");
+      EXPECT_EQ(EveryonesRights(aside) & kChanges, 0u);
+    }
+    EXPECT_EQ(testfs::List(product),
+              (std::vector<std::string>{"Quorel2021.ZRX", "Quorel扩展绘图库"}));
+    EXPECT_EQ(testfs::ReadFile(product + "\\Quorel2021.ZRX"), "Quorel2021.ZRX");
+    EXPECT_EQ(testfs::ReadFile(product + "\\Quorel扩展绘图库\\a.dwg"), "a.dwg");
+    for (const std::string& made :
+         {c.aside ? product : dest, product, product + "\\Quorel扩展绘图库"})
+      EXPECT_EQ(EveryonesRights(made), 0u) << made;
+
+    // Again: the fresh folder is the installer's own, so it is used as it is.
+    testfs::WriteFile(product + "\\kept.txt", "kept");
+    install();
+    EXPECT_EQ(testfs::List(dest), names);
+    EXPECT_EQ(testfs::ReadFile(product + "\\kept.txt"), "kept");
   }
 }
 

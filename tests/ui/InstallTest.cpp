@@ -140,9 +140,13 @@ TEST_F(InstallTest, AbortKeepsEarlierFilesAndRegistersNothing) {
 }
 
 // Every refused path: the stop box with the system's text, nothing created, the dialog open.
-TEST_F(InstallTest, EmptyOrRelativePathIsRefusedAndTheDialogStaysOpen) {
+TEST_F(InstallTest, EmptyRelativeOrDevicePathIsRefusedAndTheDialogStaysOpen) {
   const testfs::CurrentFolder current(target.Path());
-  const std::string paths[] = {"", "Quorel", "D:Quorel", "\\Quorel"};
+  // Device paths name folders by ways the checks on the way cannot follow.
+  std::vector<std::string> paths = {"", "Quorel", "D:Quorel", "\\Quorel",
+                                    "\\\\?\\UNC\\localhost\\C$\\x"};
+  for (const char* device : {"\\\\?\\GLOBALROOT\\??\\", "\\\\.\\GLOBALROOT\\??\\", "\\\\.\\"})
+    paths.push_back(device + target / "x");
   for (const std::string& path : paths) {
     dialog.destinationPath = path;
     const std::size_t before = boxes.Records().size();
@@ -183,6 +187,8 @@ TEST_F(InstallTest, TypedPathGivesTheProductFolderAndItsLoader) {
       {"C:\\Quorel", "C:\\Quorel" + kProduct, "C:\\Quorel" + kProduct},
       // Windows takes "/" for a separator: "C:/Quorel" is absolute, and the text stays as typed.
       {"C:/Quorel", "C:/Quorel" + kProduct, "C:\\Quorel" + kProduct},
+      // The one device form installed into: a drive's, as written.
+      {"\\\\?\\" + target / "dev", "\\\\?\\" + target / "dev" + kProduct, target / "dev" + kProduct},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.typed);
