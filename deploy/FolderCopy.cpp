@@ -99,12 +99,9 @@ bool CopyFolder(const CopyJob& job, const CopyRules& rules) {
       [&](const char* name) {
         const std::string from = Below(source, name);
         const std::string to = Below(destination, name);
-        // Before the copy: CopyFileA copies the source's attributes and streams along. Only a
-        // plain file of the package is changed in place, never what a link stands for.
-        if (IsPlainFile(from)) {
-          ClearReadOnly(from);
-          if (rules.removeDownloadMark) RemoveDownloadMark(from);
-        }
+        // Before the copy: CopyFileA copies the source's attributes and streams along.
+        ClearReadOnly(from);
+        if (rules.removeDownloadMark) RemoveDownloadMark(from);
         const auto copy = [&] {
           return destinationFits && InstallFile(from, to, true) == Placed::Installed;
         };

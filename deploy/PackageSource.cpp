@@ -65,6 +65,8 @@ void ClearReadOnly(const std::string& path) {
 }
 
 bool RemoveDownloadMark(const std::string& path) {
+  // Asked first: most files carry none, and only a plain file's own mark is deleted.
   const std::string stream = path + ":Zone.Identifier";
-  return DeleteFileA(stream.c_str()) != FALSE;
+  return GetFileAttributesA(stream.c_str()) != INVALID_FILE_ATTRIBUTES && IsPlainFile(path) &&
+         DeleteFileA(stream.c_str()) != FALSE;
 }
