@@ -2,6 +2,7 @@
 
 #include "deploy/DeployTexts.h"
 #include "deploy/FolderWalk.h"
+#include "deploy/InstallFile.h"
 #include "deploy/Layout.h"
 #include "deploy/PackageSource.h"
 #include "framework/Text.h"
@@ -98,13 +99,11 @@ bool CopyFolder(const CopyJob& job, const CopyRules& rules) {
       [&](const char* name) {
         const std::string from = Below(source, name);
         const std::string to = Below(destination, name);
-        // Before the copy: CopyFileA refuses a read-only, hidden or system target and copies the
-        // source's attributes and streams along.
+        // Before the copy: CopyFileA copies the source's attributes and streams along.
         ClearReadOnly(from);
         if (rules.removeDownloadMark) RemoveDownloadMark(from);
-        MakeReplaceable(to);
         const auto copy = [&] {
-          return destinationFits && CopyFileA(from.c_str(), to.c_str(), FALSE) != FALSE;
+          return destinationFits && InstallFile(from, to, true) == Placed::Installed;
         };
         bool copied = copy();
         if (!copied && rules.promptOnFailure) job.progress.Draw();

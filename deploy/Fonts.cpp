@@ -1,5 +1,6 @@
 #include "deploy/Fonts.h"
 
+#include "deploy/InstallFile.h"
 #include "deploy/Links.h"
 #include "deploy/PackageSource.h"
 
@@ -19,6 +20,7 @@ void InstallFontsAt(std::string hostFolder) {
   for (const char* name : kFontNames) {
     const std::string from = Below(packageFolder, name);
     const std::string to = Below(fonts, name);
-    if (FitsPathBuffer(from) && FitsPathBuffer(to)) CopyFileA(from.c_str(), to.c_str(), FALSE);
+    // An older font stays as it is when it cannot be replaced (read-only, in use).
+    if (FitsPathBuffer(from)) InstallFile(from, to, false);
   }
 }

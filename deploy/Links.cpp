@@ -49,3 +49,9 @@ bool IsLinkedFile(const std::string& path) {
   const LinkState state = LinkStateOf(path);
   return state != LinkState::Missing && state != LinkState::Plain;
 }
+
+bool IsPlainFile(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+         LinkStateOf(path) == LinkState::Plain;
+}

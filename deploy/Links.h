@@ -58,3 +58,5 @@ bool IsReparsePoint(const std::string& path);
 // A file that is a reparse point or one of several names of one file (a hard link), or one that
 // cannot be examined: writing into it could write into whatever it stands for.
 bool IsLinkedFile(const std::string& path);
+// An existing file of one name that is no link: what the installer may change in place.
+bool IsPlainFile(const std::string& path);

@@ -54,7 +54,7 @@ namespace {
 // Clears the bits of `mask` that are set; a file with none of them is not written.
 void ClearAttributes(const std::string& path, DWORD mask) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & mask)) return;
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & mask) || !IsPlainFile(path)) return;
   SetFileAttributesA(path.c_str(), attributes & ~mask);
 }
 
@@ -64,17 +64,9 @@ void ClearReadOnly(const std::string& path) {
   ClearAttributes(path, FILE_ATTRIBUTE_READONLY);
 }
 
-void MakeReplaceable(const std::string& path) {
-  // A link planted where a file of ours goes loses its name: neither the data nor the bits of
-  // what it stands for are touched, and the copy makes a file of its own.
-  if (IsLinkedFile(path)) {
-    DeleteFileA(path.c_str());
-    return;
-  }
-  ClearAttributes(path, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
-}
-
 bool RemoveDownloadMark(const std::string& path) {
+  // Asked first: most files carry none, and only a plain file's own mark is deleted.
   const std::string stream = path + ":Zone.Identifier";
-  return DeleteFileA(stream.c_str()) != FALSE;
+  return GetFileAttributesA(stream.c_str()) != INVALID_FILE_ATTRIBUTES && IsPlainFile(path) &&
+         DeleteFileA(stream.c_str()) != FALSE;
 }

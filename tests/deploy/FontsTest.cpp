@@ -69,6 +69,8 @@ TEST_F(Fonts, FailedCopiesAreSilent) {
   lock.Release();
   EXPECT_EQ(ReadFile(locked), "");
   EXPECT_EQ(ReadFile(a + "\\Fonts\\" + kFontNames[1]), kFontNames[1]);
+  // No copy under a temporary name is left beside them.
+  EXPECT_EQ(List(a + "\\Fonts"), (std::vector<std::string>{kFontNames[0], kFontNames[1]}));
   EXPECT_TRUE(List(deep + "\\Fonts").empty());
   EXPECT_TRUE(boxes.Records().empty());
 }
