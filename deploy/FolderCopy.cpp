@@ -4,6 +4,7 @@
 #include "deploy/FolderSecurity.h"
 #include "deploy/Layout.h"
 #include "deploy/PackageSource.h"
+#include "deploy/Seal.h"
 #include "framework/Text.h"
 #include "framework/Window.h"
 
@@ -43,6 +44,16 @@ bool Skipped(const WIN32_FIND_DATAA& entry, const CopyRules& rules) {
     if (mbcs::EqualsNoCase(name, font)) return true;
   }
   return false;
+}
+
+SealFolder FolderOf(const CopyRules& rules) {
+  return *rules.subfolder ? SealFolder::Library : SealFolder::Package;
+}
+
+// What the name rules let through, less what a sealed installer's record does not hold.
+bool Excluded(const WIN32_FIND_DATAA& entry, const CopyRules& rules) {
+  return Skipped(entry, rules) ||
+         !InstallerSeal::Running().Admits(FolderOf(rules), entry.cFileName);
 }
 
 // Drawing the bar costs more than copying a small file (about half a millisecond a step under
@@ -111,7 +122,7 @@ bool WalkListing(const std::string& source, bool open, const CopyRules& rules, P
     pass();
     if (listing.handle == INVALID_HANDLE_VALUE) break;
     if (count > 0 && !FindNextFileA(listing.handle, &entry)) break;
-    if (!Skipped(entry, rules) && !copy(entry.cFileName)) return false;
+    if (!Excluded(entry, rules) && !copy(entry.cFileName)) return false;
     if (++count > rules.lastPass) break;
   }
   return true;
@@ -204,6 +215,17 @@ bool CopiedPathsFit(const std::string& folder) {
         Inside(packageFolder, *rules), true, *rules, [] {},
         [&](const char* name) { return FitsPathBuffer(Below(destination, name)); });
     if (!fit) return false;
+  }
+  return true;
+}
+
+bool WalkCopiedFiles(const std::string& packageFolder,
+                     const std::function<bool(SealFolder, const char*)>& visit) {
+  for (const CopyRules* rules : {&kPackageFiles, &kDrawingLibrary}) {
+    const bool walked = WalkListing(
+        Inside(packageFolder, *rules), true, *rules, [] {},
+        [&](const char* name) { return visit(FolderOf(*rules), name); });
+    if (!walked) return false;
   }
   return true;
 }

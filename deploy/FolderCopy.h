@@ -3,7 +3,10 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
+
+#include "deploy/SealRecord.h"
 
 struct CopyJob {
   // The product folder, never ending in a backslash.
@@ -24,3 +27,7 @@ void CopyDrawingLibrary(const CopyJob& job);
 // folder, and each file they will copy, as far as their listings go) fits MAX_PATH: CopyFileA
 // takes no longer one, and the host could not open it either.
 bool CopiedPathsFit(const std::string& folder);
+// Walks the listings of `packageFolder` as the two copies do and calls `visit` with each file
+// they would copy, in their order, until it returns false (then false).
+bool WalkCopiedFiles(const std::string& packageFolder,
+                     const std::function<bool(SealFolder, const char*)>& visit);

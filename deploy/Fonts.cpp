@@ -2,6 +2,7 @@
 
 #include "deploy/FolderSecurity.h"
 #include "deploy/PackageSource.h"
+#include "deploy/Seal.h"
 
 void InstallFonts(const HostRegistry& hosts, const YearFlags& flags) {
   for (int year = 0; year < kHostYearCount; ++year) {
@@ -17,6 +18,7 @@ void InstallFontsAt(std::string hostFolder) {
   const std::string fonts = Below(hostFolder, kFontsSubfolder);
   if (!FitsPathBuffer(fonts) || IsReparsePoint(fonts)) return;
   for (const char* name : kFontNames) {
+    if (!InstallerSeal::Running().Admits(SealFolder::Package, name)) continue;
     const std::string from = Below(packageFolder, name);
     const std::string to = Below(fonts, name);
     if (FitsPathBuffer(from) && FitsPathBuffer(to)) CopyFileA(from.c_str(), to.c_str(), FALSE);
