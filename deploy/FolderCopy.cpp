@@ -2,13 +2,12 @@
 
 #include "deploy/DeployTexts.h"
 #include "deploy/FolderSecurity.h"
+#include "deploy/InstallFile.h"
 #include "deploy/Layout.h"
 #include "deploy/PackageSource.h"
 #include "deploy/Seal.h"
 #include "framework/Text.h"
 #include "framework/Window.h"
-
-#include <commctrl.h>
 
 namespace {
 
@@ -55,48 +54,6 @@ bool Excluded(const WIN32_FIND_DATAA& entry, const CopyRules& rules) {
   return Skipped(entry, rules) ||
          !InstallerSeal::Running().Admits(FolderOf(rules), entry.cFileName);
 }
-
-// Drawing the bar costs more than copying a small file (about half a millisecond a step under
-// Wine, over half of a many-file installation), and no one sees more than a few dozen pictures a
-// second: a step within a frame of the last drawn one only moves the position.
-constexpr DWORD kFrameMs = 15;
-DWORD lastDrawn = 0;
-
-bool WithinFrame() {
-  return GetTickCount() - lastDrawn < kFrameMs;
-}
-
-// The steps of one copy loop. Within a frame they are made with the bar's drawing switched off,
-// which costs next to nothing; it is switched back on, and the whole bar marked for drawing, at
-// the next step after the frame, before a prompt, and when the loop ends however it ends.
-class ProgressSteps {
- public:
-  explicit ProgressSteps(HWND bar) : bar(bar) {}
-  ~ProgressSteps() { Resume(); }
-  ProgressSteps(const ProgressSteps&) = delete;
-  ProgressSteps& operator=(const ProgressSteps&) = delete;
-
-  void Step() {
-    if (!WithinFrame()) {
-      Resume();
-      StepProgress(bar);
-      return;
-    }
-    if (!suspended) SendMessageA(bar, WM_SETREDRAW, FALSE, 0);
-    suspended = true;
-    SendMessageA(bar, PBM_STEPIT, 0, 0);
-  }
-  void Resume() {
-    if (!suspended) return;
-    SendMessageA(bar, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(bar, nullptr, TRUE);
-    suspended = false;
-  }
-
- private:
-  HWND bar;
-  bool suspended = false;
-};
 
 // Closes the listing however the loop ends.
 struct Listing {
@@ -148,22 +105,19 @@ bool CopyFolder(const CopyJob& job, const CopyRules& rules) {
   const bool destinationFits = FitsPathBuffer(destination);
   if (destinationFits) CreateOwnFolder(destination);
 
-  ProgressSteps steps(job.progress);
-  return WalkListing(
-      source, destinationFits || rules.promptOnFailure, rules, [&] { steps.Step(); },
+  const bool completed = WalkListing(
+      source, destinationFits || rules.promptOnFailure, rules, [&] { job.progress.Step(); },
       [&](const char* name) {
         const std::string from = Below(source, name);
         const std::string to = Below(destination, name);
-        // Before the copy: CopyFileA refuses a read-only, hidden or system target and copies the
-        // source's attributes and streams along.
+        // Before the copy: CopyFileA copies the source's attributes and streams along.
         ClearReadOnly(from);
         if (rules.removeDownloadMark) RemoveDownloadMark(from);
-        MakeReplaceable(to);
         const auto copy = [&] {
-          return destinationFits && CopyFileA(from.c_str(), to.c_str(), FALSE) != FALSE;
+          return destinationFits && InstallFile(from, to, true) == Placed::Installed;
         };
         bool copied = copy();
-        if (!copied && rules.promptOnFailure) steps.Resume();
+        if (!copied && rules.promptOnFailure) job.progress.Draw();
         while (!copied && rules.promptOnFailure) {
           DropTypedKeys();
           const int answer =
@@ -177,24 +131,12 @@ bool CopyFolder(const CopyJob& job, const CopyRules& rules) {
         ClearReadOnly(to);
         return true;
       });
+  // However the loop ended, the bar shows how far it went.
+  job.progress.Draw();
+  return completed;
 }
 
 }  // namespace
-
-void StepProgress(HWND progress) {
-  // Within a frame: the bar is marked for a whole redraw, which the next drawn step, the final
-  // position or any message loop (a prompt) does.
-  if (WithinFrame()) {
-    SendMessageA(progress, WM_SETREDRAW, FALSE, 0);
-    SendMessageA(progress, PBM_STEPIT, 0, 0);
-    SendMessageA(progress, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(progress, nullptr, TRUE);
-    return;
-  }
-  SendMessageA(progress, PBM_STEPIT, 0, 0);
-  UpdateWindow(progress);
-  lastDrawn = GetTickCount();
-}
 
 bool CopyPackageFiles(const CopyJob& job) {
   return CopyFolder(job, kPackageFiles);

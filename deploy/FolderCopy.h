@@ -1,24 +1,18 @@
 // Copies the package files and the drawing library into the product folder, one level deep.
 #pragma once
 
-#include <windows.h>
-
 #include <functional>
 #include <string>
 
+#include "deploy/Progress.h"
 #include "deploy/SealRecord.h"
 
 struct CopyJob {
   // The product folder, never ending in a backslash.
   std::string folder;
-  // The setup dialog's progress bar (it stays the dialog's).
-  HWND progress = nullptr;
+  // The setup dialog's progress bar, as the run steps it (it stays the dialog's).
+  Progress& progress;
 };
-
-// Advances the progress bar by one step and repaints it at once (the run blocks the UI thread),
-// or, within a frame of the last repaint, marks it for the next one. The copies step it the same
-// way, with its drawing switched off between frames.
-void StepProgress(HWND progress);
 
 // False when there is no package folder or the user chose Abort.
 bool CopyPackageFiles(const CopyJob& job);

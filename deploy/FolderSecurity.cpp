@@ -408,6 +408,12 @@ bool IsLinkedFile(const std::string& path) {
   return names < 0 || names > 1;
 }
 
+bool IsPlainFile(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+         LinkNames(path) == 1;
+}
+
 bool SecureInstallFolders(const std::string& productFolder, std::string& refused) {
   std::vector<Level> levels = LevelsDownTo(FullPath(Below(productFolder, kLibrarySubfolder)));
   // A form the walk does not know is left to the copies, which fail and say so.

@@ -48,6 +48,8 @@ bool IsReparsePoint(const std::string& path);
 // A file that is a reparse point or one of several names of one file (a hard link): writing into
 // it would write into whatever it stands for.
 bool IsLinkedFile(const std::string& path);
+// An existing file of one name that is no link: what the installer may change in place.
+bool IsPlainFile(const std::string& path);
 
 // Makes the folders of an installation into `productFolder` safe before anything is written:
 // every existing folder from the volume root down to the library folder is checked (a link, or a

@@ -1,6 +1,7 @@
 #include "deploy/Fonts.h"
 
 #include "deploy/FolderSecurity.h"
+#include "deploy/InstallFile.h"
 #include "deploy/PackageSource.h"
 #include "deploy/Seal.h"
 
@@ -21,6 +22,7 @@ void InstallFontsAt(std::string hostFolder) {
     if (!InstallerSeal::Running().Admits(SealFolder::Package, name)) continue;
     const std::string from = Below(packageFolder, name);
     const std::string to = Below(fonts, name);
-    if (FitsPathBuffer(from) && FitsPathBuffer(to)) CopyFileA(from.c_str(), to.c_str(), FALSE);
+    // An older font stays as it is when it cannot be replaced (read-only, in use).
+    if (FitsPathBuffer(from)) InstallFile(from, to, false);
   }
 }

@@ -1,12 +1,17 @@
 #include "deploy/InstallationRun.h"
 
-#include <commctrl.h>
-
 #include "deploy/FolderCopy.h"
 #include "deploy/Fonts.h"
 #include "deploy/Layout.h"
 #include "framework/Text.h"
 #include "host/Registration.h"
+
+namespace {
+
+// The bar runs 0..50 whatever the number of files (long copies fill it and start over).
+constexpr int kLastPosition = 50;
+
+}  // namespace
 
 bool InstallationFits(const std::string& productFolder, const YearFlags& years) {
   if (productFolder.size() > kLongestInstallFolder || !CopiedPathsFit(productFolder)) return false;
@@ -18,10 +23,8 @@ bool InstallationFits(const std::string& productFolder, const YearFlags& years) 
 
 bool RunInstallation(InstallationDialog& dialog, HostRegistry& hosts) {
   dialog.ShowProgressLayout();
-  HWND progress = dialog.ProgressBar();
-  SendMessageA(progress, PBM_SETRANGE, 0, MAKELPARAM(0, 50));
-  SendMessageA(progress, PBM_SETSTEP, 1, 0);
-  SendMessageA(progress, PBM_SETPOS, 0, 0);
+  Progress progress(dialog.ProgressBar());
+  progress.Start(kLastPosition);
 
   std::string folder = dialog.DestinationPath();
   mbcs::RemoveTrailingSeparator(folder);
@@ -31,16 +34,15 @@ bool RunInstallation(InstallationDialog& dialog, HostRegistry& hosts) {
     return false;
   }
   CopyDrawingLibrary(job);
-  StepProgress(progress);
+  progress.Step();
 
   hosts.installFolder = folder;
   const YearFlags years = dialog.SelectedYears();
   RegisterPlugin(hosts, years);
-  StepProgress(progress);
+  progress.Step();
   InstallFonts(hosts, years);
-  StepProgress(progress);
+  progress.Step();
 
-  SendMessageA(progress, PBM_SETPOS, 50, 0);
-  UpdateWindow(progress);
+  progress.Finish(kLastPosition);
   return true;
 }

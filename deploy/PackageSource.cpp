@@ -23,7 +23,8 @@ bool FindPackageFolderFor(const std::string& installerPath, std::string& package
 }
 
 bool LocatePackageFolder(const std::string& installerPath, std::string& packageFolder) {
-  // Without a separator there is no installer folder; the package would then be at the drive's root.
+  // Without a separator there is no installer folder; the package would then be at the drive's
+  // root.
   const std::size_t separator = mbcs::FindLast(installerPath, '\\');
   if (separator == std::string::npos || separator == 0) return false;
   const std::string installerFolder = installerPath.substr(0, separator);
@@ -53,7 +54,7 @@ namespace {
 // Clears the bits of `mask` that are set; a file with none of them is not written.
 void ClearAttributes(const std::string& path, DWORD mask) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & mask)) return;
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & mask) || !IsPlainFile(path)) return;
   SetFileAttributesA(path.c_str(), attributes & ~mask);
 }
 
@@ -63,17 +64,9 @@ void ClearReadOnly(const std::string& path) {
   ClearAttributes(path, FILE_ATTRIBUTE_READONLY);
 }
 
-void MakeReplaceable(const std::string& path) {
-  // A link planted where a file of ours goes loses its name: neither the data nor the bits of
-  // what it stands for are touched, and the copy makes a file of its own.
-  if (IsLinkedFile(path)) {
-    DeleteFileA(path.c_str());
-    return;
-  }
-  ClearAttributes(path, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
-}
-
 bool RemoveDownloadMark(const std::string& path) {
+  // Asked first: most files carry none, and only a plain file's own mark is deleted.
   const std::string stream = path + ":Zone.Identifier";
-  return DeleteFileA(stream.c_str()) != FALSE;
+  return GetFileAttributesA(stream.c_str()) != INVALID_FILE_ATTRIBUTES && IsPlainFile(path) &&
+         DeleteFileA(stream.c_str()) != FALSE;
 }

@@ -21,10 +21,9 @@ bool LocatePackageFolder(const std::string& installerPath, std::string& packageF
 std::string InstallerPath();
 
 PathKind ProbePath(const std::string& path);
+// Clears the read-only bit of a plain file; a link (or an entry that cannot be examined) keeps
+// it, since the bit belongs to whatever the link stands for.
 void ClearReadOnly(const std::string& path);
-// Clears read-only, hidden and system on a file that is about to be replaced: Windows' CopyFileA
-// refuses to replace a hidden or system file unless the source carries the same bits.
-void MakeReplaceable(const std::string& path);
-// Deletes the ":Zone.Identifier" stream of a downloaded file; true when one was deleted.
+// Deletes the ":Zone.Identifier" stream of a downloaded plain file (never of what a link stands
+// for); true when one was deleted.
 bool RemoveDownloadMark(const std::string& path);
-

@@ -44,7 +44,8 @@ bool CApplication::RouteCommand(int id) {
 void CApplication::OnHelp(CApplication&) {}
 
 void RestrictDllSearch() {
-  auto setDefault = SystemFunction<BOOL(WINAPI*)(DWORD)>("kernel32.dll", "SetDefaultDllDirectories");
+  auto setDefault =
+      SystemFunction<BOOL(WINAPI*)(DWORD)>("kernel32.dll", "SetDefaultDllDirectories");
   if (!setDefault || !setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) SetDllDirectoryA("");
 }
 

@@ -32,7 +32,8 @@ void Dlg_Setup::OnInstall() {
   mbcs::RemoveTrailingSeparator(chosen);
   const std::string product = Below(chosen, kProductSubfolder);
   // Refused before anything is made when any path the installation forms would not fit.
-  if (!InstallationFits(product, selected)) throw framework::HResultError(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
+  if (!InstallationFits(product, selected))
+    throw framework::HResultError(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
 
   // A sealed installer installs what its vendor bundled, or nothing.
   std::string altered;

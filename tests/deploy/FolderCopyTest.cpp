@@ -34,7 +34,7 @@ class FolderCopy : public testing::Test {
   deploytest::PackageBeside package{"copy"};
   const std::string product = package.root / "Zantrel";
   testui::ProgressWindow progress;
-  CopyJob Job() const { return CopyJob{product, progress.Bar()}; }
+  CopyJob Job() const { return CopyJob{product, progress.Run()}; }
 };
 
 using PackageCopy = FolderCopy;
@@ -167,7 +167,7 @@ TEST_F(PackageCopy, InstallFolderTooLongIsNeverCutShort) {
   WriteFile(package.data + "\\a.txt", "a");
   const std::string tooLong = package.root / std::string(300 - package.root.Path().size(), 'z');
   testui::BoxAnswerer boxes({IDRETRY, IDIGNORE});
-  EXPECT_TRUE(CopyPackageFiles(CopyJob{tooLong, progress.Bar()}));
+  EXPECT_TRUE(CopyPackageFiles(CopyJob{tooLong, progress.Run()}));
   ASSERT_EQ(boxes.Records().size(), 2u);
   EXPECT_NE(boxes.Records()[0].text.find(" " + tooLong + "\\a.txt "), std::string::npos);
   EXPECT_EQ(List(package.root.Path()), Names{"Data"});
@@ -200,18 +200,17 @@ TEST_F(FolderCopy, BarShowsThePositionReachedOnceItIsPainted) {
   const struct {
     const char* what;
     int steps;
-    std::function<void(HWND bar)> step;
+    std::function<void(const testui::ProgressWindow& window)> step;
   } cases[] = {
       {"20 steps of 50", 20,
-       [](HWND bar) {
-         SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, 50));
-         for (int i = 0; i < 20; ++i) StepProgress(bar);
+       [](const testui::ProgressWindow& window) {
+         Progress run(window.Bar());
+         run.Start(50);
+         for (int i = 0; i < 20; ++i) run.Step();
        }},
-      // Once the copy has ended the bar is shown.
       {"a copy of 40 files", 43,
-       [&](HWND bar) {
-         EXPECT_TRUE(CopyPackageFiles(CopyJob{product, bar}));
-         EXPECT_TRUE(IsWindowVisible(bar));
+       [&](const testui::ProgressWindow& window) {
+         EXPECT_TRUE(CopyPackageFiles(CopyJob{product, window.Run()}));
        }},
   };
   for (const auto& c : cases) {
@@ -219,8 +218,15 @@ TEST_F(FolderCopy, BarShowsThePositionReachedOnceItIsPainted) {
     testui::ProgressWindow window;
     UpdateWindow(window.Frame());
     const std::vector<COLORREF> empty = testui::Capture(window.Bar());
-    c.step(window.Bar());
+    // Screen readers and UI automation see a bar without WS_VISIBLE as hidden.
+    int hiddenSteps = 0;
+    testui::MessageSpy spy;
+    spy.Attach(window.Bar(), [&](UINT message, WPARAM, LPARAM) {
+      if (message == PBM_STEPIT && !IsWindowVisible(window.Bar())) ++hiddenSteps;
+    });
+    c.step(window);
     EXPECT_EQ(window.Steps(), c.steps);
+    EXPECT_EQ(hiddenSteps, 0);
     UpdateWindow(window.Bar());
     const std::vector<COLORREF> shown = testui::Capture(window.Bar());
     InvalidateRect(window.Bar(), nullptr, TRUE);
@@ -287,7 +293,7 @@ TEST_F(LibraryCopy, DestinationTooLongIsSkippedSilently) {
   testfs::MakeDir(folder);
   ASSERT_TRUE(testfs::Exists(folder));
   testui::BoxAnswerer boxes;
-  CopyDrawingLibrary(CopyJob{folder, progress.Bar()});
+  CopyDrawingLibrary(CopyJob{folder, progress.Run()});
   EXPECT_TRUE(List(folder).empty());
   EXPECT_TRUE(boxes.Records().empty());
   // One step, as for a library that cannot be listed: the count never depends on the path.

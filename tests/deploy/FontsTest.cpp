@@ -73,6 +73,8 @@ TEST_F(Fonts, FailedCopiesAreSilent) {
   lock.Release();
   EXPECT_EQ(ReadFile(a + "\\Fonts\\Quorel_EN.shx"), "");
   EXPECT_EQ(ReadFile(a + "\\Fonts\\Quorel_HZ.shx"), "hz");
+  // No copy under a temporary name is left beside them.
+  EXPECT_EQ(List(a + "\\Fonts"), (std::vector<std::string>{"Quorel_EN.shx", "Quorel_HZ.shx"}));
   EXPECT_TRUE(List(deep + "\\Fonts").empty());
   EXPECT_TRUE(boxes.Records().empty());
 }

@@ -1,4 +1,5 @@
 #include "deploy/PackageSource.h"
+#include "deploy/InstallFile.h"
 
 #include "tests/deploy/DeployTesting.h"
 
@@ -107,18 +108,52 @@ TEST(FileProbes, ClearReadOnlyClearsThatBitAlone) {
   EXPECT_FALSE(testfs::Exists(root / "none"));
 }
 
-TEST(FileProbes, MakeReplaceableClearsWhatBlocksACopyAndKeepsTheRest) {
-  testfs::TempDir root("replaceable");
+// A file takes its name by a rename: whatever stood there loses the name, and no copy under a
+// temporary name stays behind, whatever happened.
+TEST(InstallFile, ReplacesWhatStandsThereAndLeavesNothingElse) {
   const DWORD blocking = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-  for (DWORD bit : {DWORD{FILE_ATTRIBUTE_READONLY}, DWORD{FILE_ATTRIBUTE_HIDDEN},
-                    DWORD{FILE_ATTRIBUTE_SYSTEM}, blocking}) {
-    const std::string file = root / "file.txt";
-    testfs::WriteFile(file, "x");
-    SetFileAttributesA(file.c_str(), bit | FILE_ATTRIBUTE_ARCHIVE);
-    ASSERT_EQ(testfs::Attributes(file) & blocking, bit);
-    MakeReplaceable(file);
-    EXPECT_EQ(testfs::Attributes(file), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE)) << bit;
-    DeleteFileA(file.c_str());
+  const struct {
+    const char* what;
+    DWORD earlier;        // the earlier copy's bits; 0 for none
+    bool held;            // the earlier copy held open by another program
+    const char* planted;  // an entry already at a temporary name
+    Placed placed;
+  } cases[] = {
+      {"a new file", 0, false, nullptr, Placed::Installed},
+      {"over a read-only copy", FILE_ATTRIBUTE_READONLY, false, nullptr, Placed::Installed},
+      {"over a hidden copy", FILE_ATTRIBUTE_HIDDEN, false, nullptr, Placed::Installed},
+      {"over a system copy", FILE_ATTRIBUTE_SYSTEM, false, nullptr, Placed::Installed},
+      {"over all three", blocking, false, nullptr, Placed::Installed},
+      {"over a copy in use", FILE_ATTRIBUTE_ARCHIVE, true, nullptr, Placed::Failed},
+      {"beside a planted temporary name", 0, false, "~zts0001", Placed::Installed},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    testfs::TempDir root("place");
+    const std::string from = root / "from.dll", to = root / "to\\a.dll";
+    testfs::WriteFile(from, "new");
+    testfs::MakeDir(root / "to");
+    std::vector<std::string> expected{"a.dll"};
+    if (c.planted) {
+      testfs::WriteFile(root / (std::string("to\\") + c.planted), "planted");
+      expected.push_back(c.planted);
+    }
+    if (c.earlier) {
+      testfs::WriteFile(to, "old");
+      SetFileAttributesA(to.c_str(), c.earlier);
+    }
+    testfs::HeldOpen held(c.held ? to : root / "none");
+    EXPECT_EQ(InstallFile(from, to, true), c.placed);
+    held.Release();
+    EXPECT_EQ(testfs::ReadFile(to), c.placed == Placed::Installed ? "new" : "old");
+    if (c.placed == Placed::Installed) {
+      EXPECT_EQ(testfs::Attributes(to) & blocking, 0u);
+    }
+    EXPECT_EQ(testfs::List(root / "to"), expected);
+    if (c.planted) {
+      EXPECT_EQ(testfs::ReadFile(root / (std::string("to\\") + c.planted)), "planted");
+    }
+    SetFileAttributesA(to.c_str(), FILE_ATTRIBUTE_NORMAL);
   }
 }
 

@@ -25,7 +25,7 @@ TEST(CopyPrompt, KeysTypedDuringTheCopyAreDroppedBeforeThePrompt) {
     PostMessageA(progress.Frame(), message, VK_RETURN, 0);
 
   testui::BoxAnswerer boxes({IDIGNORE});
-  EXPECT_TRUE(CopyPackageFiles(CopyJob{product, progress.Bar()}));
+  EXPECT_TRUE(CopyPackageFiles(CopyJob{product, progress.Run()}));
   ASSERT_EQ(boxes.Records().size(), 1u);
   EXPECT_EQ(boxes.Records()[0].text, deploytest::CopyPromptText(product + "\\a.txt"));
   EXPECT_EQ(keys, 0);

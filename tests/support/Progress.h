@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "deploy/Progress.h"
+
 #include <atomic>
 #include <functional>
 
@@ -19,12 +21,15 @@ class ProgressWindow {
   ProgressWindow& operator=(const ProgressWindow&) = delete;
   HWND Frame() const { return frame; }
   HWND Bar() const { return bar; }
+  // The bar as an installation run steps it, for the copies' CopyJob.
+  Progress& Run() const { return run; }
   int Steps() const;
   void Reset() const;
 
  private:
   HWND frame;
   HWND bar;
+  mutable Progress run{bar};
 };
 
 // Sees every message a window receives (on the window's own thread) until destroyed, by

@@ -52,15 +52,17 @@ void RunUnix(std::wstring commandLine, std::initializer_list<std::string> paths)
   CloseHandle(info.hProcess);
 }
 
-// A Unix symbolic link at `link` to the folder `target` (or a hard link to the file `target`),
-// removed (the link, not what it points to) when the object goes.
+// A Unix symbolic link at `link` to `target` (or a hard link to the file `target`), removed (the
+// link, not what it points to) when the object goes. Wine shows a symbolic link to a folder as a
+// reparse point, one to a file as the file itself.
 struct UnixLink {
   UnixLink(const std::string& link, const std::string& target, bool hard = false) : link(link) {
+    const bool folder = testfs::Attributes(target) & FILE_ATTRIBUTE_DIRECTORY;
     RunUnix(hard ? L"/bin/ln" : L"/bin/ln -s", {target, link});
     made = testui::WaitUntil([&] {
-      return hard ? testfs::Exists(link)
-                  : testfs::Attributes(link) ==
-                        (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
+      return hard || !folder ? testfs::Exists(link)
+                             : testfs::Attributes(link) ==
+                                   (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
     });
   }
   ~UnixLink() {
@@ -204,27 +206,66 @@ TEST_F(InstallLinks, OpenFoldersOnTheWayAreClosedAndInstalledInto) {
   }
 }
 
-// A Fonts folder that is a link is passed over like a missing one (no font, no message); a hard
-// link planted where a package file goes is replaced, not written through.
+// A Fonts folder that is a link is passed over like a missing one (no font, no message); a link
+// planted where a file of ours goes loses its name instead of being written through; a package
+// file that is a link is copied, but what it stands for keeps its read-only bit.
 TEST_F(InstallLinks, LinksWhereFilesGoAreNotWrittenThrough) {
-  for (const bool hard : {false, true}) {
-    SCOPED_TRACE(hard ? "a hard link for Quorel2021.ZRX" : "the Fonts folder a link");
+  const struct {
+    const char* what;
+    const char* link;  // below the test's folder: <host>, <pkg> or dest\...
+    bool hard;
+    const char* installed;  // below the test's folder, with its contents afterwards
+    const char* contents;
+    // Whether Wine shows the link as one: it shows a symbolic link to a file as the file itself,
+    // so the bits the installer clears on a plain earlier copy would go to what it stands for
+    // (Windows shows it as a reparse point).
+    bool visible = true;
+  } cases[] = {
+      {"the Fonts folder a link", "<host>Fonts", false, nullptr, nullptr},
+      {"a hard link for Quorel2021.ZRX", "dest\\Zantrel\\Quorel2021.ZRX", true,
+       "dest\\Zantrel\\Quorel2021.ZRX", "Quorel2021.ZRX"},
+      {"a symbolic link for a library file", "dest\\Zantrel\\Quorel扩展绘图库\\a.dwg", false,
+       "dest\\Zantrel\\Quorel扩展绘图库\\a.dwg", "a", false},
+      {"a hard link for a font", "<host>Fonts\\Quorel_EN.shx", true, nullptr, nullptr},
+      {"a package file a hard link", "<pkg>extra.dll", true, "dest\\Zantrel\\extra.dll", "system"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
     testfs::TempDir root("through");
     testfs::MakeDir(root / "elsewhere");
-    testfs::WriteFile(root / "elsewhere\\system.dll", "system");
-    testfs::MakeFolders(root / "dest\\Zantrel");
+    const std::string system = root / "elsewhere\\system.dll";
+    testfs::WriteFile(system, "system");
+    testfs::MakeFolders(root / "dest\\Zantrel\\Quorel扩展绘图库");
+    std::string at = c.link;
+    if (at.rfind("<host>", 0) == 0)
+      at = host / at.substr(6);
+    else if (at.rfind("<pkg>", 0) == 0)
+      at = package.data + "\\" + at.substr(5);
+    else
+      at = root / c.link;
+    const bool fontsFolder = at == host / "Fonts";
     testfs::RemoveTree(host / "Fonts");
-    const UnixLink link(hard ? root / "dest\\Zantrel\\Quorel2021.ZRX" : host / "Fonts",
-                        root / (hard ? "elsewhere\\system.dll" : "elsewhere"), hard);
+    if (!fontsFolder) testfs::MakeDir(host / "Fonts");
+    const UnixLink link(at, fontsFolder ? root / "elsewhere" : system, c.hard);
     ASSERT_TRUE(link.made);
+    // The bit belongs to the file: clearing it through a link would change the system's file.
+    const DWORD readOnly = c.visible ? FILE_ATTRIBUTE_READONLY : 0;
+    if (readOnly) SetFileAttributesA(system.c_str(), readOnly);
 
     testui::BoxAnswerer boxes;
     EXPECT_EQ(Press(root / "dest", boxes, false), IDOK);
     ASSERT_EQ(boxes.Records().size(), 1u);
     EXPECT_EQ(boxes.Records()[0].text, kSuccessText);
     EXPECT_EQ(testfs::List(root / "elsewhere"), std::vector<std::string>{"system.dll"});
-    EXPECT_EQ(testfs::ReadFile(root / "elsewhere\\system.dll"), "system");
-    EXPECT_EQ(testfs::ReadFile(root / "dest\\Zantrel\\Quorel2021.ZRX"), "Quorel2021.ZRX");
+    EXPECT_EQ(testfs::ReadFile(system), "system");
+    EXPECT_EQ(testfs::Attributes(system) & FILE_ATTRIBUTE_READONLY, readOnly);
+    SetFileAttributesA(system.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (c.installed) {
+      EXPECT_EQ(testfs::ReadFile(root / c.installed), c.contents);
+    }
+    if (!fontsFolder) {
+      EXPECT_EQ(testfs::ReadFile(host / "Fonts\\Quorel_EN.shx"), "Quorel_EN.shx");
+    }
   }
 }
 

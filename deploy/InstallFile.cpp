@@ -1,0 +1,65 @@
+#include "deploy/InstallFile.h"
+
+#include <windows.h>
+
+#include "deploy/FolderSecurity.h"
+#include "deploy/Layout.h"
+#include "framework/Text.h"
+
+namespace {
+
+// Names tried before the copy counts as failed: more are only taken by leftovers someone planted.
+constexpr int kTemporaryTurns = 16;
+
+constexpr DWORD kReplaceBlockers =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t separator = mbcs::FindLast(path, '\\');
+  return separator == std::string::npos ? std::string() : path.substr(0, separator);
+}
+
+// A copy of ours that did not take its name: it may carry the source's read-only bit.
+void Discard(const std::string& temporary) {
+  SetFileAttributesA(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileA(temporary.c_str());
+}
+
+}  // namespace
+
+std::string TemporaryName(int turn) {
+  return framework::FormatText("~zts%04d", turn);
+}
+
+Placed InstallFile(const std::string& from, const std::string& to, bool replaceMarked,
+                   const CopyCheck& check) {
+  const std::string folder = FolderOf(to);
+  if (folder.empty() || !FitsPathBuffer(to)) return Placed::Failed;
+  // The bits belong to the file, not to one of its names: they are cleared only on a plain file
+  // of a single name, never on what a link stands for.
+  if (replaceMarked) {
+    const DWORD attributes = GetFileAttributesA(to.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kReplaceBlockers) &&
+        !IsLinkedFile(to))
+      SetFileAttributesA(to.c_str(), attributes & ~kReplaceBlockers);
+  }
+  for (int turn = 1; turn <= kTemporaryTurns; ++turn) {
+    const std::string temporary = Below(folder, TemporaryName(turn).c_str());
+    if (!FitsPathBuffer(temporary)) return Placed::Failed;
+    // A new file or none: an entry already of that name (a link among them) is left alone.
+    if (!CopyFileA(from.c_str(), temporary.c_str(), TRUE)) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
+      return Placed::Failed;
+    }
+    if (check && !check(temporary)) {
+      Discard(temporary);
+      return Placed::Refused;
+    }
+    if (MoveFileExA(temporary.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING))
+      return Placed::Installed;
+    Discard(temporary);
+    return Placed::Failed;
+  }
+  return Placed::Failed;
+}
