@@ -14,9 +14,12 @@ struct CopyJob {
   Progress& progress;
 };
 
-// False when there is no package folder or the user chose Abort.
+// False when there is no package folder, the user chose Abort, or a sealed installer's copy did
+// not hold what was recorded (not installed, and the box has said so).
 bool CopyPackageFiles(const CopyJob& job);
-void CopyDrawingLibrary(const CopyJob& job);
+// Its failures are silent; false only when a sealed installer's copy did not hold what was
+// recorded (as above): the run then ends as after Abort.
+bool CopyDrawingLibrary(const CopyJob& job);
 // Whether every path the two copies will form below the product folder `folder` (the library
 // folder, and each file they will copy, as far as their listings go) fits MAX_PATH: CopyFileA
 // takes no longer one, and the host could not open it either.

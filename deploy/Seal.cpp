@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "deploy/DeployTexts.h"
 #include "deploy/FolderCopy.h"
 #include "deploy/Layout.h"
 #include "deploy/PackageSource.h"
@@ -163,4 +164,16 @@ bool SealedPackageIntact(std::string& altered) {
     }
   }
   return true;
+}
+
+CopyCheck SealedCopyCheck(SealFolder folder, const std::string& name) {
+  const InstallerSeal& seal = InstallerSeal::Running();
+  if (seal.State() == SealState::Unsealed) return {};
+  const SealEntry* entry = seal.Find(folder, name);
+  return [entry](HANDLE file) { return entry && HoldsRecorded(file, *entry); };
+}
+
+void ReportAlteredPackage(HWND owner, const std::string& path) {
+  MessageBoxA(owner, framework::FormatText(kPackageAlteredFormat, path.c_str()).c_str(),
+              kSetupCaption, MB_OK | MB_ICONSTOP);
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "deploy/InstallFile.h"
 #include "deploy/SealRecord.h"
 
 // SHA-256 of what `file` holds from its position to its end, read once in large blocks, and the
@@ -54,3 +55,11 @@ std::string SealedPath(const std::string& packageFolder, SealFolder folder,
 // without a package (the run reports that). Otherwise false, with the path to name in `altered`:
 // the file, or the installer itself when its record is damaged.
 bool SealedPackageIntact(std::string& altered);
+
+// The check a copy of `name` from `folder` passes before it takes its own name: none when
+// unsealed; when sealed, the copy must hold what the record says (a name it does not hold never
+// passes).
+CopyCheck SealedCopyCheck(SealFolder folder, const std::string& name);
+
+// The stop box of a sealed package that does not hold what was recorded, naming `path`.
+void ReportAlteredPackage(HWND owner, const std::string& path);

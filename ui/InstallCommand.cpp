@@ -38,8 +38,7 @@ void Dlg_Setup::OnInstall() {
   // A sealed installer installs what its vendor bundled, or nothing.
   std::string altered;
   if (!SealedPackageIntact(altered)) {
-    MessageBoxA(Handle(), framework::FormatText(kPackageAlteredFormat, altered.c_str()).c_str(),
-                kSetupCaption, MB_OK | MB_ICONSTOP);
+    ReportAlteredPackage(Handle(), altered);
     return;
   }
 

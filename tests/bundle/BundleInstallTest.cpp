@@ -183,4 +183,43 @@ TEST(Bundle, SealedInstallerRefusesAChangedPackageUpFront) {
   }
 }
 
+// Changes of a file's bytes that keep its size pass the check at Install; each copy is checked
+// under its temporary name: the box names the package file, the dialog ends as after Abort, and
+// nothing is registered. The altered file never gets its name, and no temporary file stays.
+TEST(Bundle, SealedInstallerRefusesAnAlteredCopyBeforeItTakesItsName) {
+  const struct {
+    const char* changed;    // below Data
+    const char* installed;  // where its copy would go, below the product folder
+  } cases[] = {
+      {"Quorel2021.ZRX", "Quorel2021.ZRX"},
+      {"Quorel扩展绘图库\\图块1.dwg", "Quorel扩展绘图库\\图块1.dwg"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.changed);
+    Hosts hosts;
+    testfs::TempDir copy("bundle-altered");
+    testfs::TempDir target("bundle-target");
+    ASSERT_NO_FATAL_FAILURE(CopyTree(kBundle, copy.Path()));
+    const std::string changed = copy / "Data\\" + c.changed;
+    std::string bytes = testfs::ReadFile(changed);
+    bytes.back() ^= 0x20;
+    testfs::WriteFile(changed, bytes);
+
+    testproc::InstallerRun run;
+    ASSERT_NO_FATAL_FAILURE(
+        testproc::RunInstaller(copy / "SetUp.exe", testproc::InstallInto(target.Path()), run));
+    ASSERT_EQ(run.boxes.size(), 1u);
+    EXPECT_EQ(run.boxes[0].text, framework::FormatText(kPackageAlteredFormat, changed.c_str()));
+    EXPECT_TRUE(run.boxes[0].hasIcon);
+    const std::string product = target / "Zantrel";
+    EXPECT_FALSE(testfs::Exists(product + "\\" + c.installed));
+    for (const std::string& folder : {product, product + "\\Quorel扩展绘图库"}) {
+      for (const std::string& name : testfs::List(folder))
+        EXPECT_EQ(name.find("~zts"), std::string::npos) << folder << "\\" << name;
+    }
+    EXPECT_FALSE(testreg::KeyExists(std::string(kHost2022) + "\\Applications"));
+    EXPECT_EQ(testfs::List(hosts.folder / "2022\\Fonts"), std::vector<std::string>{});
+  }
+}
+
 }  // namespace

@@ -49,7 +49,8 @@ const struct {
   int limit;
 } kCopies[] = {
     {"", [](const CopyJob& job) { EXPECT_TRUE(CopyPackageFiles(job)); }, 1, 101},
-    {std::string("\\") + kLibrary, CopyDrawingLibrary, 0, 81},
+    {std::string("\\") + kLibrary, [](const CopyJob& job) { EXPECT_TRUE(CopyDrawingLibrary(job)); },
+     0, 81},
 };
 
 TEST_F(PackageCopy, CopiesPlainFilesOnlyAndStepsForEveryEntry) {
