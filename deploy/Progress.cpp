@@ -5,28 +5,25 @@
 namespace {
 
 constexpr DWORD kFrameMs = 15;
-// The run's state, and the procedure to pass messages on to, on the bar itself: the second stays
-// when another procedure was put in front of ours meanwhile and ours cannot be taken out.
-const char kStateProperty[] = "Zantrel.Progress";
-const char kNextProperty[] = "Zantrel.Progress.Next";
 
 }  // namespace
 
 Progress::Progress(HWND bar) : bar(bar) {
-  if (!IsWindow(bar)) return;
+  // The run's state rides on the bar's user data, read without a trip to the window server (a
+  // window property would cost one for every message the bar gets).
+  if (!IsWindow(bar) || GetWindowLongPtrA(bar, GWLP_USERDATA) != 0) return;
   previous = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(bar, GWLP_WNDPROC));
-  SetPropA(bar, kStateProperty, this);
-  SetPropA(bar, kNextProperty, reinterpret_cast<HANDLE>(previous));
+  SetWindowLongPtrA(bar, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   SetWindowLongPtrA(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Procedure));
 }
 
 Progress::~Progress() {
   if (!previous || !IsWindow(bar)) return;
-  Draw();
-  RemovePropA(bar, kStateProperty);
+  // Whatever was held back is still marked for drawing; it is drawn now.
+  UpdateWindow(bar);
   if (GetWindowLongPtrA(bar, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&Procedure)) {
     SetWindowLongPtrA(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
-    RemovePropA(bar, kNextProperty);
+    SetWindowLongPtrA(bar, GWLP_USERDATA, 0);
   }
 }
 
@@ -37,19 +34,14 @@ void Progress::Start(int last) {
 }
 
 void Progress::Step() {
-  const bool withinFrame = GetTickCount() - lastDrawn < kFrameMs;
-  holding = withinFrame;
+  holding = GetTickCount() - lastDrawn < kFrameMs;
   SendMessageA(bar, PBM_STEPIT, 0, 0);
-  holding = false;
-  if (withinFrame) return;
-  // A step repaints only what it changed, and the run blocks the UI thread: what earlier steps
-  // held back is drawn whole, and the rest at once.
-  if (pending) {
-    Draw();
+  if (holding) {
+    holding = false;
     return;
   }
-  UpdateWindow(bar);
-  lastDrawn = GetTickCount();
+  // The run blocks the UI thread: the bar is drawn now, with what earlier steps held back.
+  Draw();
 }
 
 void Progress::Finish(int position) {
@@ -58,21 +50,14 @@ void Progress::Finish(int position) {
 }
 
 void Progress::Draw() {
-  if (!pending) return;
-  pending = false;
-  InvalidateRect(bar, nullptr, TRUE);
   UpdateWindow(bar);
   lastDrawn = GetTickCount();
 }
 
 LRESULT CALLBACK Progress::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* progress = static_cast<Progress*>(GetPropA(window, kStateProperty));
-  if (progress && progress->holding && message == WM_PAINT) {
-    ValidateRect(window, nullptr);
-    progress->pending = true;
-    return 0;
-  }
-  auto next = reinterpret_cast<WNDPROC>(GetPropA(window, kNextProperty));
-  return next ? CallWindowProcA(next, window, message, wParam, lParam)
-              : DefWindowProcA(window, message, wParam, lParam);
+  auto* progress = reinterpret_cast<Progress*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (!progress) return DefWindowProcA(window, message, wParam, lParam);
+  // Left unpainted, the changed part stays marked: the next drawing shows every step since.
+  if (message == WM_PAINT && progress->holding) return 0;
+  return CallWindowProcA(progress->previous, window, message, wParam, lParam);
 }

@@ -11,7 +11,8 @@
 // tools alike: only its paint messages wait.
 class Progress {
  public:
-  // Takes the bar's paint messages until destroyed; the bar stays the dialog's.
+  // Takes the bar's paint messages until destroyed; the bar stays the dialog's. One run at a
+  // time steps a bar: a second one made over the same bar leaves it to the first.
   explicit Progress(HWND bar);
   ~Progress();
   Progress(const Progress&) = delete;
@@ -24,7 +25,7 @@ class Progress {
   void Step();
   // The bar at `position` (PBM_SETPOS), drawn at once.
   void Finish(int position);
-  // Draws the position reached now, if a step has not been drawn yet.
+  // Draws what the steps since the last picture changed, now.
   void Draw();
 
  private:
@@ -33,7 +34,6 @@ class Progress {
   HWND bar;
   WNDPROC previous = nullptr;
   DWORD lastDrawn = 0;
-  // While set, the bar's paint messages only mark the picture as pending.
+  // While set (a step within a frame of the last picture), the bar's paint messages pass.
   bool holding = false;
-  bool pending = false;
 };

@@ -205,9 +205,8 @@ TEST_F(FolderCopy, BarShowsThePositionReachedOnceItIsPainted) {
   } cases[] = {
       {"20 steps of 50", 20,
        [](const testui::ProgressWindow& window) {
-         Progress run(window.Bar());
-         run.Start(50);
-         for (int i = 0; i < 20; ++i) run.Step();
+         window.Run().Start(50);
+         for (int i = 0; i < 20; ++i) window.Run().Step();
        }},
       {"a copy of 40 files", 43,
        [&](const testui::ProgressWindow& window) {

@@ -63,13 +63,15 @@ struct Case {
 const Case kCases[] = {
   // limit                varies          bytes kinds made copied prompted lib  libfiles reg   fonts
   // "<install folder>\Quorel扩展绘图库" (17 more bytes) in its buffer.
-  {"library destination", kInstallFolder, 242, AD, true,  kAll,  kNone, true,  kBoth, true,  true},
+  {"library destination", kInstallFolder, 242, AD, true,  kAll,  kNone, true,  kNone, true,  true},
   {"library destination", kInstallFolder, 243, AD, true,  kAll,  kNone, false, kNone, true,  true},
   // The LOADER (15 more bytes) in its buffer.
   {"module path",         kInstallFolder, 244, AD, true,  kAll,  kNone, false, kNone, true,  true},
-  {"module path",         kInstallFolder, 245, AD, true,  kAll,  kNone, false, kNone, false, true},
+  {"module path",         kInstallFolder, 245, AD, true,  kText | kDll, kModule, false, kNone, false, true},
+  // A file, or its copy under a temporary name ("\~zts0001", 9 more bytes), past the buffer is
+  // never written: the package copy prompts for it, the library passes over it.
   // The install folder itself: past its buffer nothing is made and every file is prompted.
-  {"install folder",      kInstallFolder, 259, AD, true,  kAll,  kNone, false, kNone, false, true},
+  {"install folder",      kInstallFolder, 259, AD, true,  kNone, kAll,  false, kNone, false, true},
   {"install folder",      kInstallFolder, 260, AD, false, kNone, kAll,  false, kNone, false, true},
   // "<package>\Quorel扩展绘图库\*.*" (21 more bytes, 16 characters).
   {"library listing",     kPackageFolder, 238, AD, true,  kAll,  kNone, true,  kBoth, true,  true},
