@@ -5,6 +5,7 @@
 #include "deploy/InstallFile.h"
 #include "deploy/Layout.h"
 #include "deploy/PackageSource.h"
+#include "deploy/Seal.h"
 #include "framework/Text.h"
 #include "framework/Window.h"
 
@@ -44,6 +45,16 @@ bool Skipped(const WIN32_FIND_DATAA& entry, const CopyRules& rules) {
   return false;
 }
 
+SealFolder FolderOf(const CopyRules& rules) {
+  return *rules.subfolder ? SealFolder::Library : SealFolder::Package;
+}
+
+// What the name rules let through, less what a sealed installer's record does not hold.
+bool Excluded(const WIN32_FIND_DATAA& entry, const CopyRules& rules) {
+  return Skipped(entry, rules) ||
+         !InstallerSeal::Running().Admits(FolderOf(rules), entry.cFileName);
+}
+
 // Closes the listing however the loop ends.
 struct Listing {
   HANDLE handle = INVALID_HANDLE_VALUE;
@@ -68,7 +79,7 @@ bool WalkListing(const std::string& source, bool open, const CopyRules& rules, P
     pass();
     if (listing.handle == INVALID_HANDLE_VALUE) break;
     if (count > 0 && !FindNextFileA(listing.handle, &entry)) break;
-    if (!Skipped(entry, rules) && !copy(entry.cFileName)) return false;
+    if (!Excluded(entry, rules) && !copy(entry.cFileName)) return false;
     if (++count > rules.lastPass) break;
   }
   return true;
@@ -82,10 +93,19 @@ void DropTypedKeys() {
   }
 }
 
-// Copies the files directly in one package folder; false when there is no package or on Abort.
-bool CopyFolder(const CopyJob& job, const CopyRules& rules) {
+// How one copy loop ended.
+enum class CopyEnd {
+  Completed,
+  // No package folder, or the user chose Abort.
+  Stopped,
+  // A sealed installer's copy did not hold what was recorded (the box has said so).
+  Refused,
+};
+
+// Copies the files directly in one package folder.
+CopyEnd CopyFolder(const CopyJob& job, const CopyRules& rules) {
   std::string packageFolder;
-  if (!FindPackageFolder(packageFolder)) return false;
+  if (!FindPackageFolder(packageFolder)) return CopyEnd::Stopped;
   const std::string source = Inside(packageFolder, rules);
   const std::string destination = Inside(job.folder, rules);
   // A destination too long for its buffer is never written, not even cut short: a copy that
@@ -94,6 +114,7 @@ bool CopyFolder(const CopyJob& job, const CopyRules& rules) {
   const bool destinationFits = FitsPathBuffer(destination);
   if (destinationFits) CreateOwnFolder(destination);
 
+  bool refused = false;
   const bool completed = WalkListing(
       source, destinationFits || rules.promptOnFailure, rules, [&] { job.progress.Step(); },
       [&](const char* name) {
@@ -102,12 +123,16 @@ bool CopyFolder(const CopyJob& job, const CopyRules& rules) {
         // Before the copy: CopyFileA copies the source's attributes and streams along.
         ClearReadOnly(from);
         if (rules.removeDownloadMark) RemoveDownloadMark(from);
+        const CopyCheck check = SealedCopyCheck(FolderOf(rules), name);
         const auto copy = [&] {
-          return destinationFits && InstallFile(from, to, true) == Placed::Installed;
+          const Placed placed =
+              destinationFits ? InstallFile(from, to, true, check) : Placed::Failed;
+          refused = placed == Placed::Refused;
+          return placed == Placed::Installed;
         };
         bool copied = copy();
-        if (!copied && rules.promptOnFailure) job.progress.Draw();
-        while (!copied && rules.promptOnFailure) {
+        if (!copied && (rules.promptOnFailure || refused)) job.progress.Draw();
+        while (!copied && !refused && rules.promptOnFailure) {
           DropTypedKeys();
           const int answer =
               MessageBoxA(framework::MessageOwner(),
@@ -117,22 +142,27 @@ bool CopyFolder(const CopyJob& job, const CopyRules& rules) {
           if (answer != IDRETRY) break;
           copied = copy();
         }
+        if (refused) {
+          ReportAlteredPackage(framework::MessageOwner(), from);
+          return false;
+        }
         ClearReadOnly(to);
         return true;
       });
   // However the loop ended, the bar shows how far it went.
   job.progress.Draw();
-  return completed;
+  if (refused) return CopyEnd::Refused;
+  return completed ? CopyEnd::Completed : CopyEnd::Stopped;
 }
 
 }  // namespace
 
 bool CopyPackageFiles(const CopyJob& job) {
-  return CopyFolder(job, kPackageFiles);
+  return CopyFolder(job, kPackageFiles) == CopyEnd::Completed;
 }
 
-void CopyDrawingLibrary(const CopyJob& job) {
-  CopyFolder(job, kDrawingLibrary);
+bool CopyDrawingLibrary(const CopyJob& job) {
+  return CopyFolder(job, kDrawingLibrary) != CopyEnd::Refused;
 }
 
 bool CopiedPathsFit(const std::string& folder) {
@@ -146,6 +176,17 @@ bool CopiedPathsFit(const std::string& folder) {
         Inside(packageFolder, *rules), true, *rules, [] {},
         [&](const char* name) { return FitsPathBuffer(Below(destination, name)); });
     if (!fit) return false;
+  }
+  return true;
+}
+
+bool WalkCopiedFiles(const std::string& packageFolder,
+                     const std::function<bool(SealFolder, const char*)>& visit) {
+  for (const CopyRules* rules : {&kPackageFiles, &kDrawingLibrary}) {
+    const bool walked = WalkListing(
+        Inside(packageFolder, *rules), true, *rules, [] {},
+        [&](const char* name) { return visit(FolderOf(*rules), name); });
+    if (!walked) return false;
   }
   return true;
 }

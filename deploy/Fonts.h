@@ -5,5 +5,7 @@
 
 #include <string>
 
-void InstallFonts(const HostRegistry& hosts, const YearFlags& flags);
-void InstallFontsAt(std::string hostFolder);
+// Every failure is silent, but for a sealed installer's copy that does not hold what was
+// recorded: then false, at once, with the box shown (the run ends as after Abort).
+bool InstallFonts(const HostRegistry& hosts, const YearFlags& flags);
+bool InstallFontsAt(std::string hostFolder);

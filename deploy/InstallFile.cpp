@@ -52,12 +52,21 @@ Placed InstallFile(const std::string& from, const std::string& to, bool replaceM
       if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
       return Placed::Failed;
     }
-    if (check && !check(temporary)) {
-      Discard(temporary);
-      return Placed::Refused;
+    // Held from the check through the rename: what was checked is what takes the name.
+    HANDLE held = INVALID_HANDLE_VALUE;
+    if (check) {
+      held = CreateFileA(temporary.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+      const bool passed = held != INVALID_HANDLE_VALUE && check(held);
+      if (!passed) {
+        if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+        Discard(temporary);
+        return Placed::Refused;
+      }
     }
-    if (MoveFileExA(temporary.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING))
-      return Placed::Installed;
+    const bool moved = MoveFileExA(temporary.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING);
+    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+    if (moved) return Placed::Installed;
     Discard(temporary);
     return Placed::Failed;
   }

@@ -1,18 +1,21 @@
 // Puts one file of the installation in place without writing into whatever already has its name.
 #pragma once
 
+#include <windows.h>
+
 #include <functional>
 #include <string>
 
-// Whether a copy, still under its temporary name, may take its own name; the copy is then open
-// for reading through no one else's handle.
-using CopyCheck = std::function<bool(const std::string& temporary)>;
+// Whether a copy, still under its temporary name, may take its own name. It reads the copy
+// through `file`, a handle that shares reading and the rename only: from the moment it is open
+// until the copy has its own name nobody can write the copy (nor can a writer be open already).
+using CopyCheck = std::function<bool(HANDLE file)>;
 
 enum class Placed {
   Installed,
   // The copy or the rename failed (the file at `to`, if any, is as it was).
   Failed,
-  // The check refused the copy (deleted again).
+  // The check refused the copy, or the copy could not be opened for it (deleted again).
   Refused,
 };
 

@@ -29,18 +29,21 @@ bool RunInstallation(InstallationDialog& dialog, HostRegistry& hosts) {
   std::string folder = dialog.DestinationPath();
   mbcs::RemoveTrailingSeparator(folder);
   const CopyJob job{folder, progress};
-  if (!CopyPackageFiles(job)) {
+  if (!CopyPackageFiles(job) || !CopyDrawingLibrary(job)) {
     dialog.CancelDialog();
     return false;
   }
-  CopyDrawingLibrary(job);
   progress.Step();
 
   hosts.installFolder = folder;
   const YearFlags years = dialog.SelectedYears();
   RegisterPlugin(hosts, years);
   progress.Step();
-  InstallFonts(hosts, years);
+  // The fonts come last; one that a sealed installer refuses ends the run like a refused copy.
+  if (!InstallFonts(hosts, years)) {
+    dialog.CancelDialog();
+    return false;
+  }
   progress.Step();
 
   progress.Finish(kLastPosition);

@@ -1,7 +1,11 @@
 #!/usr/bin/env python3
 """Checks a package folder and writes the release bundle: SetUp.exe beside Data/, and a zip of both.
 
-    bundle.py [--check] [--quiet] --exe SETUP_EXE --out DIST [--version V] PACKAGE
+    bundle.py [--check] [--quiet] --build BUILD_DIR --out DIST [--version V] PACKAGE
+
+SetUp.exe is sealed: the record of every file it will install from the package (name, size,
+SHA-256) is written to BUILD_DIR/seal/record.bin, and the target SetUpSealed links it into
+BUILD_DIR/seal/SetUp.exe as a resource; a sealed installer installs those files only.
 
 SetUp.exe is signed (Authenticode, SHA-256, with osslsigncode) when SETUP_SIGN_PKCS12 names the
 vendor's PKCS#12 file and SETUP_SIGN_PASSWORD holds its password; SETUP_SIGN_TIMESTAMP_URL adds an
@@ -12,6 +16,7 @@ the bundle was written (or, with --check, would be), 1 when the package is refus
 fails, 2 on bad usage.
 """
 import argparse
+import fcntl
 import hashlib
 import os
 import re
@@ -28,6 +33,13 @@ INSTALLER = "SetUp.EXE"
 # The installer's listing loops stop after this many entries, "." and ".." included.
 PACKAGE_ENTRIES = 101
 LIBRARY_ENTRIES = 81
+# The record's resource in SetUp.exe (SETUP_SEAL_RESOURCE in deploy/SealRecord.h), and its layout.
+SEAL_RESOURCE = 300
+RT_RCDATA = 10
+SEAL_MAGIC = b"ZSEAL/1\0"
+PACKAGE_FOLDER, LIBRARY_FOLDER = 0, 1
+# A listing entry's name field holds 259 bytes and the terminator.
+LONGEST_NAME = 259
 # The program name that the elevation prompt shows from the signature. ASCII: osslsigncode stores
 # it as an ASCII string, which Windows would not read as Chinese.
 SIGNED_NAME = "Zantrel SetUp"
@@ -41,10 +53,15 @@ def same_name(a, b):
     return a.casefold() == b.casefold()
 
 
+def listed_bytes(name):
+    """The name as the installer's listing returns it: code page 936 bytes. Python's cp936 lacks
+    the one single byte that Windows' code page 936 adds: 0x80, the euro."""
+    return b"\x80".join(part.encode("cp936") for part in name.split("\u20ac"))
+
+
 def representable(name):
-    # Python's cp936 lacks the one single byte that Windows' code page 936 adds: 0x80, the euro.
     try:
-        name.replace("\u20ac", "").encode("cp936")
+        listed_bytes(name)
         return True
     except UnicodeEncodeError:
         return False
@@ -77,6 +94,10 @@ def check_names(package, report):
                 continue
             if FORBIDDEN & set(name) or name.endswith((" ", ".")):
                 report.errors.append(f"name Windows cannot hold: {shown(path)}")
+            if len(listed_bytes(name)) > LONGEST_NAME:
+                report.errors.append(
+                    f"name longer than the installer's listing takes ({LONGEST_NAME} bytes in "
+                    f"code page 936): {shown(path)}")
             key = name.casefold()
             if key in seen:
                 report.errors.append(
@@ -116,9 +137,10 @@ def check_skipped(package, report):
         reason = skip_reason(name, os.path.isdir(path))
         if reason:
             report.warnings.append(f"not installed: {shown(name)} ({reason})")
-    # "." and ".." are the first two listing entries.
+    # "." and ".." are the first two listing entries. Which entries come first is the file
+    # system's order, so the record would not be what is copied.
     if len(entries) + 2 > PACKAGE_ENTRIES:
-        report.warnings.append(
+        report.errors.append(
             f"the package holds {len(entries)} entries; the installer looks at its first "
             f"{PACKAGE_ENTRIES - 2} only, so {len(entries) + 2 - PACKAGE_ENTRIES} would not be "
             f"installed")
@@ -134,7 +156,7 @@ def check_skipped(package, report):
             report.warnings.append(
                 f"not installed: {LIBRARY}/{shown(name)} (a folder inside the drawing library)")
     if len(inside) + 2 > LIBRARY_ENTRIES:
-        report.warnings.append(
+        report.errors.append(
             f"the drawing library holds {len(inside)} entries; the installer looks at its first "
             f"{LIBRARY_ENTRIES - 2} only, so {len(inside) + 2 - LIBRARY_ENTRIES} would not be "
             f"installed")
@@ -222,17 +244,119 @@ def sha256(path):
     return digest.hexdigest()
 
 
-def write_bundle(exe, package, out, version, signing=None):
+def installed_files(package):
+    """(folder, name, path) of every file the installer will install from the package: the
+    package files its name rules let through, the two fonts, and the drawing library's files."""
+    found = []
+    for name in os.listdir(package):
+        path = os.path.join(package, name)
+        if os.path.isfile(path) and (skip_reason(name, False) is None
+                                     or any(same_name(name, font) for font in FONTS)):
+            found.append((PACKAGE_FOLDER, name, path))
+    library = [n for n in os.listdir(package) if same_name(n, LIBRARY)]
+    if library and os.path.isdir(os.path.join(package, library[0])):
+        folder = os.path.join(package, library[0])
+        for name in os.listdir(folder):
+            if os.path.isfile(os.path.join(folder, name)):
+                found.append((LIBRARY_FOLDER, name, os.path.join(folder, name)))
+    return found
+
+
+def seal_record(package):
+    """The record's bytes (layout in deploy/SealRecord.h), entries in the order of folder and
+    name bytes, so that one package gives one record."""
+    entries = sorted((folder, listed_bytes(name), path)
+                     for folder, name, path in installed_files(package))
+    record = bytearray(SEAL_MAGIC + len(entries).to_bytes(4, "little"))
+    for folder, name, path in entries:
+        record += bytes([folder]) + len(name).to_bytes(2, "little") + name
+        record += os.path.getsize(path).to_bytes(8, "little") + bytes.fromhex(sha256(path))
+    return bytes(record)
+
+
+def pe_resource(image, type_id, resource_id):
+    """The data of a resource (its first language) in a PE image, or None."""
+    def number(offset, size):
+        return int.from_bytes(image[offset:offset + size], "little")
+    header = number(0x3C, 4)
+    if image[:2] != b"MZ" or image[header:header + 4] != b"PE\0\0":
+        return None
+    sections, optional_size = number(header + 6, 2), number(header + 20, 2)
+    optional = header + 24
+    directories = optional + (112 if number(optional, 2) == 0x20B else 96)
+
+    def file_offset(rva):
+        for i in range(sections):
+            section = optional + optional_size + 40 * i
+            start, length = number(section + 12, 4), max(number(section + 8, 4),
+                                                         number(section + 16, 4))
+            if start <= rva < start + length:
+                return number(section + 20, 4) + rva - start
+        return None
+    base = file_offset(number(directories + 2 * 8, 4))
+    if base is None:
+        return None
+    entry = 0
+    for wanted in (type_id, resource_id, None):
+        directory = base + (entry & 0x7FFFFFFF)
+        count = number(directory + 12, 2) + number(directory + 14, 2)
+        targets = [number(directory + 16 + 8 * i + 4, 4) for i in range(count)
+                   if wanted is None or number(directory + 16 + 8 * i, 4) == wanted]
+        if not targets:
+            return None
+        entry = targets[0]
+    data = file_offset(number(base + entry, 4))
+    return None if data is None else image[data:data + number(base + entry + 4, 4)]
+
+
+class SealingFailed(Exception):
+    pass
+
+
+def build_sealed(build, record, sealed):
+    """Links `record` into the sealed installer in the build folder and copies it to `sealed`.
+    Bundle commands on one build folder take turns (one record file, one build)."""
+    folder = os.path.join(build, "seal")
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, ".lock"), "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        path = os.path.join(folder, "record.bin")
+        # Rewritten only when it differs: the same record is not linked again.
+        if not os.path.isfile(path) or read_bytes(path) != record:
+            with open(path + ".tmp", "wb") as f:
+                f.write(record)
+            os.replace(path + ".tmp", path)
+        run = subprocess.run(["cmake", "--build", build, "--target", "SetUpSealed"],
+                             capture_output=True, text=True, errors="replace")
+        if run.returncode != 0:
+            raise SealingFailed(f"building the sealed SetUp.exe failed:\n"
+                                f"{(run.stdout + run.stderr).strip()}")
+        shutil.copy2(os.path.join(folder, "SetUp.exe"), sealed)
+    # Checked on the copy that is signed and shipped.
+    if pe_resource(read_bytes(sealed), RT_RCDATA, SEAL_RESOURCE) != record:
+        raise SealingFailed("the sealed SetUp.exe does not carry the package's record")
+
+
+def read_bytes(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def write_bundle(build, package, out, version, signing=None):
     """Builds the bundle in a sibling folder, then puts it in place of `out`."""
     stage = f"{out}.tmp-{os.getpid()}"
     shutil.rmtree(stage, ignore_errors=True)
     os.makedirs(stage)
     try:
-        if signing:
-            signing.sign(exe, os.path.join(stage, "SetUp.exe"))
-        else:
-            shutil.copy2(exe, os.path.join(stage, "SetUp.exe"))
+        # Sealed with the copy that ships, so that the record holds what is in the zip.
         shutil.copytree(package, os.path.join(stage, "Data"))
+        sealed = os.path.join(stage, "sealed.exe")
+        build_sealed(build, seal_record(os.path.join(stage, "Data")), sealed)
+        if signing:
+            signing.sign(sealed, os.path.join(stage, "SetUp.exe"))
+            os.remove(sealed)
+        else:
+            os.rename(sealed, os.path.join(stage, "SetUp.exe"))
         top = f"Zantrel-SetUp-{version}"
         archive = os.path.join(stage, f"{top}.zip")
         with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED, strict_timestamps=False) as z:
@@ -258,21 +382,20 @@ def write_bundle(exe, package, out, version, signing=None):
 def main(argv):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("package")
-    parser.add_argument("--exe", help="the built SetUp.exe (not needed with --check)")
+    parser.add_argument("--build", help="the CMake build folder (not needed with --check)")
     parser.add_argument("--out", help="the bundle folder (replaced whole)")
     parser.add_argument("--version")
     parser.add_argument("--check", action="store_true", help="check the package, write nothing")
     parser.add_argument("--quiet", action="store_true", help="no notes or warnings (seen before)")
     args = parser.parse_args(argv)
-    if not args.check and not (args.exe and args.out):
-        parser.error("--exe and --out are needed to write a bundle")
+    if not args.check and not (args.build and args.out):
+        parser.error("--build and --out are needed to write a bundle")
 
     package = os.path.abspath(args.package)
     report = check_package(package)
-    if args.exe and not args.check:
-        with open(args.exe, "rb") as f:
-            if f.read(2) != b"MZ":
-                report.errors.append(f"not a Windows executable: {args.exe}")
+    if args.build and not args.check and not os.path.isfile(
+            os.path.join(args.build, "CMakeCache.txt")):
+        report.errors.append(f"not a configured build folder: {args.build}")
     if args.out and not args.check:
         out = os.path.abspath(args.out)
         if os.path.commonpath([out, package]) == out:
@@ -295,12 +418,15 @@ def main(argv):
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     version = args.version or project_version(root)
     try:
-        archive = write_bundle(args.exe, package, os.path.abspath(args.out), version, signing)
-    except SigningFailed as e:
-        print(f"bundle: error: signing SetUp.exe failed:\n{e}", file=sys.stderr)
+        archive = write_bundle(os.path.abspath(args.build), package, os.path.abspath(args.out),
+                               version, signing)
+    except (SigningFailed, SealingFailed) as e:
+        what = "signing SetUp.exe failed:\n" if isinstance(e, SigningFailed) else ""
+        print(f"bundle: error: {what}{e}", file=sys.stderr)
         print("bundle: nothing written", file=sys.stderr)
         return 1
     print(f"bundle: {os.path.abspath(args.out)} (SetUp.exe, Data/, SHA256SUMS) and {archive}")
+    print("bundle: SetUp.exe sealed (it installs the package's files as bundled, nothing else)")
     if signing:
         print(f"bundle: SetUp.exe {signing.describe()}")
     else:

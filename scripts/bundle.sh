@@ -22,4 +22,4 @@ fi
 python3 "$root/scripts/bundle.py" --check "$package"
 . "$root/scripts/build.sh"
 build_project --target SetUp
-python3 "$root/scripts/bundle.py" --exe "$build/SetUp.exe" --out "$dist" --quiet "$package"
+python3 "$root/scripts/bundle.py" --build "$build" --out "$dist" --quiet "$package"

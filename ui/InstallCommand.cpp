@@ -2,6 +2,7 @@
 #include "deploy/FolderWalk.h"
 #include "deploy/InstallationRun.h"
 #include "deploy/Layout.h"
+#include "deploy/Seal.h"
 #include "framework/ErrorReport.h"
 #include "framework/Text.h"
 #include "host/RunningHost.h"
@@ -34,6 +35,13 @@ void Dlg_Setup::OnInstall() {
   // Refused before anything is made when any path the installation forms would not fit.
   if (!InstallationFits(product, selected))
     throw framework::HResultError(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
+
+  // A sealed installer installs what its vendor bundled, or nothing.
+  std::string altered;
+  if (!SealedPackageIntact(altered)) {
+    ReportAlteredPackage(Handle(), altered);
+    return;
+  }
 
   // The host loads what is installed for every user: no link on the way and no folder another
   // user can change. This also makes the destination and product folders, closed to other users.

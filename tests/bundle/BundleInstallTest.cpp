@@ -1,12 +1,16 @@
 // The shipped bundle, unpacked from its zip into the prefix (by bundle_test.py --unpack), installed
-// as a user installs it: its SetUp.exe started, driven from this process.
+// as a user installs it: its SetUp.exe started, driven from this process. Its exe is sealed: copies
+// of the bundle with a changed package show what it installs and what it refuses.
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "deploy/DeployTexts.h"
 #include "deploy/Layout.h"
+#include "framework/Text.h"
 #include "res/resource.h"
 #include "tests/support/Boxes.h"
 #include "tests/support/Files.h"
@@ -26,6 +30,31 @@ std::string Loader(const std::string& key) {
   if (!testreg::QueryValue(key, "LOADER", type, value) || type != REG_SZ) return std::string();
   return value.substr(0, value.find('\0'));
 }
+
+// The unpacked bundle copied to `to`, to be changed there.
+void CopyTree(const std::string& from, const std::string& to) {
+  testfs::MakeFolders(to);
+  for (const std::string& name : testfs::List(from)) {
+    const std::string source = from + "\\" + name, target = to + "\\" + name;
+    if (testfs::Attributes(source) & FILE_ATTRIBUTE_DIRECTORY)
+      CopyTree(source, target);
+    else
+      ASSERT_TRUE(CopyFileA(source.c_str(), target.c_str(), FALSE)) << source;
+  }
+}
+
+// A host with its Fonts folder, for runs that look at what reached it.
+struct Hosts {
+  Hosts() {
+    testreg::SeedHost(kHost2022, folder / "2022");
+    testfs::MakeFolders(folder / "2022\\Fonts");
+  }
+  testreg::CleanHostKeys clean;
+  testfs::TempDir folder{"bundle-hosts"};
+};
+
+const std::string kProductNames[] = {"Quorel2021.ZRX", "Quorel2025.ZRX", "Quorel扩展绘图库",
+                                     "€价格表.txt", "帮助.chm"};
 
 TEST(Bundle, UnpackedZipInstallsEndToEnd) {
   testreg::CleanHostKeys clean;
@@ -66,6 +95,132 @@ TEST(Bundle, UnpackedZipInstallsEndToEnd) {
             product + "\\Quorel2021.ZRX");
   EXPECT_EQ(Loader(std::string(kHost2025) + "\\Applications\\Quorel2025"),
             product + "\\Quorel2025.ZRX");
+}
+
+TEST(Bundle, SealedInstallerLeavesOutFilesAddedToThePackage) {
+  Hosts hosts;
+  testfs::TempDir copy("bundle-added");
+  testfs::TempDir target("bundle-target");
+  ASSERT_NO_FATAL_FAILURE(CopyTree(kBundle, copy.Path()));
+  for (const char* added : {"version.dll", "附加说明.txt", "Quorel扩展绘图库\\图块3.dwg"})
+    testfs::WriteFile(copy / "Data\\" + added, "added after bundling");
+
+  testproc::InstallerRun run;
+  ASSERT_NO_FATAL_FAILURE(
+      testproc::RunInstaller(copy / "SetUp.exe", testproc::InstallInto(target.Path()), run));
+  ASSERT_EQ(run.boxes.size(), 1u);
+  EXPECT_EQ(run.boxes[0].text, kSuccessText);
+  const std::string product = target / "Zantrel";
+  EXPECT_EQ(testfs::List(product),
+            std::vector<std::string>(std::begin(kProductNames), std::end(kProductNames)));
+  EXPECT_EQ(testfs::List(product + "\\Quorel扩展绘图库"),
+            (std::vector<std::string>{"图块1.dwg", "图块2.dwg"}));
+  EXPECT_EQ(Loader(std::string(kHost2022) + "\\Applications\\Quorel2022"),
+            product + "\\Quorel2021.ZRX");
+}
+
+// Each change to a copy of the bundle is refused at Install before anything is written: one stop
+// box owned by the dialog names the file, the dialog stays as it was, and Cancel ends it.
+TEST(Bundle, SealedInstallerRefusesAChangedPackageUpFront) {
+  const struct {
+    const char* what;
+    const char* named;  // below the copy of the bundle
+    std::function<void(const std::string& path)> change;
+  } cases[] = {
+      {"a missing module", "Data\\Quorel2025.ZRX",
+       [](const std::string& path) { ASSERT_TRUE(DeleteFileA(path.c_str())); }},
+      {"a longer file", "Data\\帮助.chm",
+       [](const std::string& path) { testfs::WriteFile(path, testfs::ReadFile(path) + "x"); }},
+      {"a shorter library file", "Data\\Quorel扩展绘图库\\图块2.dwg",
+       [](const std::string& path) { testfs::WriteFile(path, testfs::ReadFile(path).substr(1)); }},
+      {"a font of its size", "Data\\Quorel_EN.shx",
+       [](const std::string& path) {
+         std::string bytes = testfs::ReadFile(path);
+         bytes[0] ^= 1;
+         testfs::WriteFile(path, bytes);
+       }},
+      // The record in the exe with an entry count past its data.
+      {"a damaged record", "SetUp.exe",
+       [](const std::string& path) {
+         std::string bytes = testfs::ReadFile(path);
+         const std::size_t record = bytes.rfind(std::string("ZSEAL/1\0", 8));
+         ASSERT_NE(record, std::string::npos);
+         bytes[record + 8] = 'Z';
+         testfs::WriteFile(path, bytes);
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Hosts hosts;
+    testfs::TempDir copy("bundle-changed");
+    testfs::TempDir target("bundle-target");
+    ASSERT_NO_FATAL_FAILURE(CopyTree(kBundle, copy.Path()));
+    ASSERT_NO_FATAL_FAILURE(c.change(copy / c.named));
+
+    testproc::InstallerRun run;
+    bool stillOpen = false;
+    HWND shown = nullptr;
+    ASSERT_NO_FATAL_FAILURE(testproc::RunInstaller(
+        copy / "SetUp.exe",
+        [&](HWND dialog, testui::BoxAnswerer& boxes) {
+          shown = dialog;
+          testui::InstallInto(dialog, target.Path());
+          ASSERT_TRUE(boxes.WaitForAnswered(1, dialog, 60000));
+          stillOpen = IsWindow(dialog) && testui::ItemVisible(dialog, IDC_PATH) &&
+                      !testui::ItemVisible(dialog, IDC_PROGRESS);
+          testui::Click(dialog, IDCANCEL);
+        },
+        run));
+    ASSERT_EQ(run.boxes.size(), 1u);
+    EXPECT_EQ(run.boxes[0].text,
+              framework::FormatText(kPackageAlteredFormat, (copy / c.named).c_str()));
+    EXPECT_EQ(run.boxes[0].caption, kSetupCaption);
+    EXPECT_TRUE(run.boxes[0].hasIcon);
+    EXPECT_EQ(run.boxes[0].owner, shown);
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(testfs::List(target.Path()), std::vector<std::string>{});
+    EXPECT_FALSE(testreg::KeyExists(std::string(kHost2022) + "\\Applications"));
+    EXPECT_EQ(testfs::List(hosts.folder / "2022\\Fonts"), std::vector<std::string>{});
+  }
+}
+
+// Changes of a file's bytes that keep its size pass the check at Install; each copy is checked
+// under its temporary name: the box names the package file, the dialog ends as after Abort, and
+// nothing is registered. The altered file never gets its name, and no temporary file stays.
+TEST(Bundle, SealedInstallerRefusesAnAlteredCopyBeforeItTakesItsName) {
+  const struct {
+    const char* changed;    // below Data
+    const char* installed;  // where its copy would go, below the product folder
+  } cases[] = {
+      {"Quorel2021.ZRX", "Quorel2021.ZRX"},
+      {"Quorel扩展绘图库\\图块1.dwg", "Quorel扩展绘图库\\图块1.dwg"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.changed);
+    Hosts hosts;
+    testfs::TempDir copy("bundle-altered");
+    testfs::TempDir target("bundle-target");
+    ASSERT_NO_FATAL_FAILURE(CopyTree(kBundle, copy.Path()));
+    const std::string changed = copy / "Data\\" + c.changed;
+    std::string bytes = testfs::ReadFile(changed);
+    bytes.back() ^= 0x20;
+    testfs::WriteFile(changed, bytes);
+
+    testproc::InstallerRun run;
+    ASSERT_NO_FATAL_FAILURE(
+        testproc::RunInstaller(copy / "SetUp.exe", testproc::InstallInto(target.Path()), run));
+    ASSERT_EQ(run.boxes.size(), 1u);
+    EXPECT_EQ(run.boxes[0].text, framework::FormatText(kPackageAlteredFormat, changed.c_str()));
+    EXPECT_TRUE(run.boxes[0].hasIcon);
+    const std::string product = target / "Zantrel";
+    EXPECT_FALSE(testfs::Exists(product + "\\" + c.installed));
+    for (const std::string& folder : {product, product + "\\Quorel扩展绘图库"}) {
+      for (const std::string& name : testfs::List(folder))
+        EXPECT_EQ(name.find("~zts"), std::string::npos) << folder << "\\" << name;
+    }
+    EXPECT_FALSE(testreg::KeyExists(std::string(kHost2022) + "\\Applications"));
+    EXPECT_EQ(testfs::List(hosts.folder / "2022\\Fonts"), std::vector<std::string>{});
+  }
 }
 
 }  // namespace

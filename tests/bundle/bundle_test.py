@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """Tests of the release bundle command (scripts/bundle.py), run on the build machine.
 
-    bundle_test.py EXE TestCase...        unit cases against a stand-in or the real SetUp.exe
-    bundle_test.py --unpack EXE PREFIX    bundles the test package, signed with a throwaway
-                                          certificate, and unpacks its zip into the Wine prefix
-                                          for the installation test (bundle_tests)
+    bundle_test.py BUILD TestCase...        cases of the bundle command on a build folder
+    bundle_test.py --unpack BUILD PREFIX    bundles the test package, signed with a throwaway
+                                            certificate, and unpacks its zip into the Wine prefix
+                                            for the installation test (bundle_tests)
+Run by Debian's python3, whose pefile reads the exe's resources.
 """
 import hashlib
 import os
@@ -15,6 +16,8 @@ import tempfile
 import unittest
 import zipfile
 
+import pefile
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.join(HERE, "..", "..")
 BUNDLE = os.path.join(ROOT, "scripts", "bundle.py")
@@ -23,7 +26,13 @@ with open(os.path.join(ROOT, "VERSION"), encoding="ascii") as version_file:
 TOP = f"Zantrel-SetUp-{PACKED[:4]}.{PACKED[4:6]}.{PACKED[6:]}"
 SIGN_VARIABLES = ["SETUP_SIGN_PKCS12", "SETUP_SIGN_PASSWORD", "SETUP_SIGN_TIMESTAMP_URL"]
 LIBRARY = "Quorel扩展绘图库"
-EXE = None
+BUILD = None
+
+# What a sealed installer of the test package installs, in the record's order (folder, then
+# name bytes in code page 936: "€" is 0x80 there, "帮" B0EF), with the file behind each entry.
+SEALED = [(0, "Quorel2021.ZRX"), (0, "Quorel2025.ZRX"), (0, "Quorel_EN.shx"),
+          (0, "Quorel_HZ.shx"), (0, "€价格表.txt"), (0, "帮助.chm"),
+          (1, "图块1.dwg"), (1, "图块2.dwg")]
 
 # The entries of the test package that the installer leaves out (the installation test checks
 # the product folder holds exactly the others).
@@ -47,13 +56,37 @@ def run_bundle(package, out, *extra, signing=None):
     """Runs the bundle command with exactly the signing variables given (none by default)."""
     env = {k: v for k, v in os.environ.items() if k not in SIGN_VARIABLES}
     env.update(signing or {})
-    return subprocess.run([sys.executable, BUNDLE, "--exe", EXE, "--out", out, *extra, package],
+    return subprocess.run([sys.executable, BUNDLE, "--build", BUILD, "--out", out, *extra, package],
                           capture_output=True, encoding="utf-8", env=env)
 
 
 def read(path):
     with open(path, "rb") as f:
         return f.read()
+
+
+def record_in(exe):
+    """The data of the exe's RCDATA resource 300 (the seal), or None."""
+    pe = pefile.PE(exe)
+    kinds = pe.DIRECTORY_ENTRY_RESOURCE.entries
+    for kind in (k for k in kinds if k.id == pefile.RESOURCE_TYPE["RT_RCDATA"]):
+        for entry in (e for e in kind.directory.entries if e.id == 300):
+            at = entry.directory.entries[0].data.struct
+            return pe.get_data(at.OffsetToData, at.Size)
+    return None
+
+
+def expected_record(package, entries=SEALED):
+    """The record of `entries`, written out from the layout: magic, count, then per entry the
+    folder byte, name length and name, size and SHA-256."""
+    record = b"ZSEAL/1\0" + len(entries).to_bytes(4, "little")
+    for folder, name in entries:
+        path = os.path.join(package, LIBRARY if folder else "", name)
+        # Windows' code page 936 has the euro as 0x80; Python's lacks it.
+        listed = b"\x80".join(part.encode("gbk") for part in name.split("€"))
+        record += bytes([folder]) + len(listed).to_bytes(2, "little") + listed
+        record += os.path.getsize(path).to_bytes(8, "little") + hashlib.sha256(read(path)).digest()
+    return record
 
 
 class ThrowawayPki:
@@ -206,21 +239,6 @@ class SkippedNames(BundleCase):
         self.assertEqual(result.returncode, 0, result.stderr)
         self.assertEqual(self.warnings(result), [])
 
-    def test_entries_past_the_listing_limits_are_warned(self):
-        # 11 entries now; 99 fit beside "." and "..".
-        for i in range(88):
-            write(os.path.join(self.package, f"f{i:03}.dat"), "x")
-        result = run_bundle(self.package, self.out)
-        self.assertFalse(any("entries" in w for w in self.warnings(result)), result.stderr)
-        write(os.path.join(self.package, "one-more.dat"), "x")
-        for i in range(77):
-            write(os.path.join(self.package, LIBRARY, f"b{i:03}.dwg"), "x")
-        warnings = self.warnings(run_bundle(self.package, self.out))
-        self.assertTrue(any("package holds 100 entries" in w and "so 1 would" in w
-                            for w in warnings), warnings)
-        self.assertTrue(any("library holds 80 entries" in w and "so 1 would" in w
-                            for w in warnings), warnings)
-
     def test_a_package_without_drawing_library_is_warned(self):
         shutil.rmtree(os.path.join(self.package, LIBRARY))
         result = run_bundle(self.package, self.out)
@@ -243,7 +261,7 @@ class Written(BundleCase):
             self.assertTrue(all(n.startswith(f"{TOP}/") for n in z.namelist()))
             z.extractall(unpacked)
         inside = tree(os.path.join(unpacked, TOP))
-        self.assertEqual(inside.pop("SetUp.exe"), read(EXE))
+        self.assertEqual(inside.pop("SetUp.exe"), read(os.path.join(self.out, "SetUp.exe")))
         self.assertEqual({k[len("Data/"):]: v for k, v in inside.items() if k != "Data"},
                          tree(self.package))
         self.assertEqual([n for n in os.listdir(self.scratch) if n.startswith("dist.tmp")], [])
@@ -254,6 +272,47 @@ class Written(BundleCase):
         self.assertEqual(result.returncode, 1)
         self.assertIn("inside the bundle folder", result.stderr)
         self.assertTrue(os.path.isfile(os.path.join(self.out, "Data", "Quorel2021.ZRX")))
+
+
+class Sealed(BundleCase):
+    def bundle(self, out):
+        result = run_bundle(self.package, out, "--quiet")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        return read(os.path.join(out, "SetUp.exe"))
+
+    def test_the_exe_holds_each_installed_file_with_its_size_and_digest(self):
+        self.bundle(self.out)
+        self.assertEqual(record_in(os.path.join(self.out, "SetUp.exe")),
+                         expected_record(self.package))
+        # The build's own SetUp.exe, which the other tests use with packages of their own.
+        self.assertIsNone(record_in(os.path.join(BUILD, "SetUp.exe")))
+
+    def test_the_same_package_gives_the_same_exe_and_another_package_another(self):
+        first = self.bundle(os.path.join(self.scratch, "first"))
+        chm = os.path.join(self.package, "帮助.chm")
+        write(chm, "changed")
+        other = self.bundle(os.path.join(self.scratch, "other"))
+        make_test_package(self.package)
+        again = self.bundle(os.path.join(self.scratch, "again"))
+        self.assertEqual(again, first)
+        self.assertNotEqual(other, first)
+
+    def test_entries_past_the_listing_limits_are_refused(self):
+        # 11 entries now; 99 fit beside "." and "..", and 79 in the library.
+        for i in range(88):
+            write(os.path.join(self.package, f"f{i:03}.dat"), "x")
+        for i in range(76):
+            write(os.path.join(self.package, LIBRARY, f"b{i:03}.dwg"), "x")
+        self.bundle(self.out)
+        for extra, words in [("one-more.dat", "package holds 100 entries"),
+                             (f"{LIBRARY}/b999.dwg", "library holds 80 entries")]:
+            with self.subTest(extra):
+                write(os.path.join(self.package, extra), "x")
+                shutil.rmtree(self.out, ignore_errors=True)
+                try:
+                    self.assertRefused(run_bundle(self.package, self.out), words, "so 1 would")
+                finally:
+                    os.remove(os.path.join(self.package, extra))
 
 
 class Signed(BundleCase):
@@ -277,7 +336,9 @@ class Signed(BundleCase):
         unsigned = os.path.join(self.scratch, "unsigned.exe")
         subprocess.run(["osslsigncode", "remove-signature", "-in", signed, "-out", unsigned],
                        check=True, capture_output=True)
-        self.assertEqual(read(unsigned), read(EXE))
+        self.assertEqual(record_in(unsigned), expected_record(self.package))
+        self.assertEqual(run_bundle(self.package, os.path.join(self.scratch, "plain")).returncode, 0)
+        self.assertEqual(read(unsigned), read(os.path.join(self.scratch, "plain", "SetUp.exe")))
 
     def test_settings_that_cannot_sign_write_nothing(self):
         cases = [
@@ -319,7 +380,7 @@ def unpack(prefix):
 
 if __name__ == "__main__":
     if len(sys.argv) == 4 and sys.argv[1] == "--unpack":
-        EXE = sys.argv[2]
+        BUILD = sys.argv[2]
         sys.exit(unpack(sys.argv[3]))
-    EXE = sys.argv[1]
+    BUILD = sys.argv[1]
     unittest.main(argv=[sys.argv[0], "-v", *sys.argv[2:]])

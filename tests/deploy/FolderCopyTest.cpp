@@ -48,7 +48,8 @@ const struct {
   int limit;
 } kCopies[] = {
     {"", [](const CopyJob& job) { EXPECT_TRUE(CopyPackageFiles(job)); }, 1, 101},
-    {std::string("\\") + kLibrarySubfolder, CopyDrawingLibrary, 0, 81},
+    {std::string("\\") + kLibrarySubfolder,
+     [](const CopyJob& job) { EXPECT_TRUE(CopyDrawingLibrary(job)); }, 0, 81},
 };
 
 TEST_F(PackageCopy, CopiesPlainFilesOnlyAndStepsForEveryEntry) {
