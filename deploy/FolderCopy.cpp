@@ -181,11 +181,12 @@ bool CopiedPathsFit(const std::string& folder) {
 }
 
 bool WalkCopiedFiles(const std::string& packageFolder,
-                     const std::function<bool(SealFolder, const char*)>& visit) {
+                     bool (*visit)(SealFolder folder, const char* name, void* context),
+                     void* context) {
   for (const CopyRules* rules : {&kPackageFiles, &kDrawingLibrary}) {
     const bool walked = WalkListing(
         Inside(packageFolder, *rules), true, *rules, [] {},
-        [&](const char* name) { return visit(FolderOf(*rules), name); });
+        [&](const char* name) { return visit(FolderOf(*rules), name, context); });
     if (!walked) return false;
   }
   return true;

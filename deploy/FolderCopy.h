@@ -1,7 +1,6 @@
 // Copies the package files and the drawing library into the product folder, one level deep.
 #pragma once
 
-#include <functional>
 #include <string>
 
 #include "deploy/Progress.h"
@@ -26,5 +25,7 @@ bool CopyDrawingLibrary(const CopyJob& job);
 bool CopiedPathsFit(const std::string& folder);
 // Walks the listings of `packageFolder` as the two copies do and calls `visit` with each file
 // they would copy, in their order, until it returns false (then false).
+// (`visit` takes `context` along: a plain function keeps the exe small.)
 bool WalkCopiedFiles(const std::string& packageFolder,
-                     const std::function<bool(SealFolder, const char*)>& visit);
+                     bool (*visit)(SealFolder folder, const char* name, void* context),
+                     void* context);

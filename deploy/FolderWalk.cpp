@@ -40,6 +40,8 @@ struct Level {
   FolderPlace place = FolderPlace::OnTheWay;
   // The destination and product folders, made here when missing.
   bool made = false;
+  // Found letting others move, replace or take it over.
+  bool tooOpen = false;
 };
 
 bool IsMissing(DWORD error) {
@@ -174,7 +176,8 @@ std::vector<Level> LevelsDownTo(const std::string& folder) {
 // or empty when it cannot be renamed.
 std::string RenameAside(const std::string& folder) {
   for (int number = 1; number < 1000; ++number) {
-    const std::string aside = folder + ".old" + (number > 1 ? std::to_string(number) : "");
+    const std::string aside =
+        folder + ".old" + (number > 1 ? framework::FormatText("%d", number) : "");
     if (MoveFileExA(folder.c_str(), aside.c_str(), 0)) return aside;
     const DWORD error = GetLastError();
     if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) break;
@@ -209,7 +212,6 @@ InstallFolders SecureInstallFolders(const std::string& productFolder) {
   };
   // 1. Check, before any change.
   std::size_t present = 0;
-  std::vector<bool> tooOpen;
   bool renameAside = false;
   for (; present < levels.size(); ++present) {
     const Level& level = levels[present];
@@ -221,7 +223,7 @@ InstallFolders SecureInstallFolders(const std::string& productFolder) {
       renameAside = renameAside || verdict != FolderVerdict::Trusted;
     else if (verdict == FolderVerdict::ForeignOwner)
       return refuse(level);
-    tooOpen.push_back(verdict == FolderVerdict::TooOpen);
+    levels[present].tooOpen = verdict == FolderVerdict::TooOpen;
   }
   // 2. Aside first: when it cannot be renamed, nothing has changed.
   if (renameAside) {
@@ -232,7 +234,7 @@ InstallFolders SecureInstallFolders(const std::string& productFolder) {
   }
   // 3. From the top down, so that no folder can be moved away beneath a closed one.
   for (std::size_t i = 0; i < std::min(present, product); ++i) {
-    if (tooOpen[i] && !walk.RestrictList(levels[i])) return refuse(levels[i]);
+    if (levels[i].tooOpen && !walk.RestrictList(levels[i])) return refuse(levels[i]);
   }
   // 4. What is missing (or was just renamed aside) is made.
   for (; present < levels.size() && levels[present].made; ++present) {

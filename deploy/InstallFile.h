@@ -3,13 +3,19 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <string>
 
 // Whether a copy, still under its temporary name, may take its own name. It reads the copy
 // through `file`, a handle that shares reading and the rename only: from the moment it is open
 // until the copy has its own name nobody can write the copy (nor can a writer be open already).
-using CopyCheck = std::function<bool(HANDLE file)>;
+// A plain function and what it checks against, not a std::function: the exe stays small.
+struct CopyCheck {
+  bool (*passes)(HANDLE file, const void* expected) = nullptr;
+  const void* expected = nullptr;
+
+  explicit operator bool() const { return passes != nullptr; }
+  bool operator()(HANDLE file) const { return passes(file, expected); }
+};
 
 enum class Placed {
   Installed,

@@ -139,19 +139,26 @@ bool SealedPackageIntact(std::string& altered) {
 
   // Sizes first, over the copies' own walk: a recorded file the walk does not reach (missing,
   // a folder, or pushed past the listing's limit by added entries) would not be installed.
-  std::vector<const SealEntry*> reached;
-  const bool sizesMatch = WalkCopiedFiles(package, [&](SealFolder folder, const char* name) {
-    const SealEntry* entry = seal.Find(folder, name);
-    const std::string path = SealedPath(package, folder, name);
+  struct Walk {
+    const InstallerSeal& seal;
+    const std::string& package;
+    std::string& altered;
+    std::vector<const SealEntry*> reached;
+  } walk{seal, package, altered, {}};
+  const auto visit = [](SealFolder folder, const char* name, void* context) {
+    Walk& walk = *static_cast<Walk*>(context);
+    const SealEntry* entry = walk.seal.Find(folder, name);
+    const std::string path = SealedPath(walk.package, folder, name);
     std::uint64_t size = 0;
     if (!entry || !ListedSize(path, size) || size != entry->size) {
-      altered = path;
+      walk.altered = path;
       return false;
     }
-    reached.push_back(entry);
+    walk.reached.push_back(entry);
     return true;
-  });
-  if (!sizesMatch) return false;
+  };
+  if (!WalkCopiedFiles(package, visit, &walk)) return false;
+  const std::vector<const SealEntry*>& reached = walk.reached;
   for (const SealEntry& entry : seal.Entries()) {
     const std::string path = SealedPath(package, entry.folder, entry.name);
     // The fonts are small and go to other folders than the walk's: read whole here.
@@ -170,7 +177,10 @@ CopyCheck SealedCopyCheck(SealFolder folder, const std::string& name) {
   const InstallerSeal& seal = InstallerSeal::Running();
   if (seal.State() == SealState::Unsealed) return {};
   const SealEntry* entry = seal.Find(folder, name);
-  return [entry](HANDLE file) { return entry && HoldsRecorded(file, *entry); };
+  const auto passes = [](HANDLE file, const void* expected) {
+    return expected && HoldsRecorded(file, *static_cast<const SealEntry*>(expected));
+  };
+  return {passes, entry};
 }
 
 void ReportAlteredPackage(HWND owner, const std::string& path) {
