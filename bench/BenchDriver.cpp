@@ -9,6 +9,8 @@
 //     -> their completion box);
 //   bench_driver once SETUP_EXE TARGET
 //     one installation, left in place (what the peer's package is made of);
+//   bench_driver compare RUNS BASELINE_EXE SETUP_EXE TARGET
+//     installation of an earlier build and of this one, beside the same package, by turns;
 //   bench_driver seal RUNS UNSEALED_EXE SEALED_EXE TARGET DATA
 //     start-up and installation of the build's exe and of a sealed one, each beside the same
 //     package, against a bare SHA-256 loop (CryptoAPI, as the sealed one hashes) over DATA.
@@ -415,6 +417,25 @@ int Seal(int runs, const std::string& unsealed, const std::string& sealed,
   return 0;
 }
 
+// Installation of an earlier build against this one, beside the same package, by turns.
+int Compare(int runs, const std::string& baseline, const std::string& setup,
+            const std::string& target) {
+  std::vector<double> times[2];
+  for (int i = -1; i < runs; ++i) {
+    for (int k = 0; k < 2; ++k) {
+      const int which = i % 2 != 0 ? 1 - k : k;
+      const double time = TimeInstall(which ? setup : baseline, target);
+      if (i >= 0) times[which].push_back(time);
+    }
+  }
+  RemoveTree(target);
+  const double ratio = Median(times[1]) / Median(times[0]);
+  std::printf("installation beside an earlier build (BASELINE_EXE), median of %d:\n", runs);
+  std::printf("  earlier %.1f ms, this build %.1f ms: %.2fx (goal 1.1x: %s)\n", Median(times[0]),
+              Median(times[1]), ratio, ratio <= 1.1 ? "met" : "MISSED");
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -430,6 +451,7 @@ int main(int argc, char** argv) {
   }
   if (mode == "seal" && argc == 7)
     return Seal(std::atoi(argv[2]), argv[3], argv[4], argv[5], argv[6]);
+  if (mode == "compare" && argc == 6) return Compare(std::atoi(argv[2]), argv[3], argv[4], argv[5]);
   if (mode == "once" && argc == 4) {
     TimeInstall(argv[2], argv[3]);
     return 0;
@@ -439,6 +461,7 @@ int main(int argc, char** argv) {
                "       bench_driver install RUNS SETUP_EXE TARGET XCOPY_TARGET"
                " [PEER_COPY PEER_PACKED PEER_TARGET TIMES]\n"
                "       bench_driver once SETUP_EXE TARGET\n"
-               "       bench_driver seal RUNS UNSEALED_EXE SEALED_EXE TARGET DATA\n");
+               "       bench_driver seal RUNS UNSEALED_EXE SEALED_EXE TARGET DATA\n"
+               "       bench_driver compare RUNS BASELINE_EXE SETUP_EXE TARGET\n");
   return 2;
 }

@@ -3,7 +3,8 @@
 # NSIS (bench/PeerInstaller.nsi, in two forms), measured in one run in one Wine prefix of its own
 # (BUILD_DIR/bench-prefix): size and imports, start-up, installation, discovery.
 # RUNS sets the number of timed runs per figure (medians are printed); BENCH_SAMPLES=1 also
-# prints every discovery sample.
+# prints every discovery sample; BASELINE_EXE, an earlier build's SetUp.exe, adds its installation
+# beside this build's.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build
@@ -127,6 +128,15 @@ wine "$bench/bench_driver.exe" install "$runs" "$(w "$work/SetUp.exe")" \
   'C:\zbench-peer' 'C:\zbench\peer-times.txt'
 echo "  (the package holds 200 files and a 50-file library; the installer looks at the first 101"
 echo "   listing entries of the package, '.' and '..' included, and the first 81 of the library)"
+# 3a. With BASELINE_EXE (an earlier build's SetUp.exe): its installation beside this one's.
+if [ -n "${BASELINE_EXE:-}" ]; then
+  rm -rf "$work/baseline"
+  mkdir -p "$work/baseline"
+  cp "$BASELINE_EXE" "$work/baseline/SetUp.exe"
+  cp -al "$data" "$work/baseline/Data"
+  wine "$bench/bench_driver.exe" compare "$runs" "$(w "$work/baseline/SetUp.exe")" \
+    "$(w "$work/SetUp.exe")" 'C:\zbench-target'
+fi
 # 3b. The seal: the build's exe and a sealed bundle (scripts/bundle.py) beside the same package.
 # Sealing takes a package within the listing limits only (99 entries): the four required files,
 # 94 of the others and the library (146 files installed, and the fonts).
