@@ -4,16 +4,10 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <string>
-#include <vector>
-
 #include "deploy/DeployTexts.h"
 #include "deploy/Layout.h"
 #include "framework/Text.h"
 #include "res/resource.h"
-#include "tests/support/Boxes.h"
-#include "tests/support/Files.h"
 #include "tests/support/Process.h"
 #include "tests/support/Registry.h"
 #include "ui/DialogTexts.h"

@@ -1,16 +1,11 @@
 #include <windows.h>
 #include <commctrl.h>
-#include <gtest/gtest.h>
 
-#include "deploy/DeployTexts.h"
-#include "deploy/Layout.h"
 #include "framework/ErrorReport.h"
 #include "host/HostRegistry.h"
 #include "host/RunningHost.h"
 #include "res/resource.h"
 #include "tests/deploy/DeployTesting.h"
-#include "tests/support/Boxes.h"
-#include "tests/support/Files.h"
 #include "tests/support/FreshState.h"
 #include "tests/support/Process.h"
 #include "tests/support/Progress.h"
@@ -188,7 +183,8 @@ TEST_F(InstallTest, TypedPathGivesTheProductFolderAndItsLoader) {
       // Windows takes "/" for a separator: "C:/Quorel" is absolute, and the text stays as typed.
       {"C:/Quorel", "C:/Quorel" + kProduct, "C:\\Quorel" + kProduct},
       // The one device form installed into: a drive's, as written.
-      {"\\\\?\\" + target / "dev", "\\\\?\\" + target / "dev" + kProduct, target / "dev" + kProduct},
+      {"\\\\?\\" + target / "dev", "\\\\?\\" + target / "dev" + kProduct,
+       target / "dev" + kProduct},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.typed);
