@@ -97,11 +97,7 @@ TEST_F(InstallTest, SuccessCopiesRegistersInstallsFontsAndEndsWithOk) {
                                                              kLibrarySubfolder, "readme.txt"}));
   EXPECT_EQ(testfs::List(product + kLibrary), (std::vector<std::string>{"a.dwg", "b.dwg"}));
   EXPECT_EQ(testfs::List(host / "Fonts"), (std::vector<std::string>{kFontNames[0], kFontNames[1]}));
-  DWORD type = 0;
-  std::string loader;
-  ASSERT_TRUE(testreg::QueryValue(testreg::kApp2022Key, "LOADER", type, loader));
-  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
-  EXPECT_EQ(loader, product + "\\Quorel2021.ZRX" + std::string(1, '\0'));
+  EXPECT_EQ(testreg::Loader(testreg::kApp2022Key), product + "\\Quorel2021.ZRX" + '\0');
 }
 
 TEST_F(InstallTest, MissingPackageShowsOneBoxCancelsAndRegistersNothing) {
@@ -193,10 +189,7 @@ TEST_F(InstallTest, TypedPathGivesTheProductFolderAndItsLoader) {
     EXPECT_EQ(Run(c.typed), IDOK);
     EXPECT_EQ(dialog.destinationPath, c.typed);
     EXPECT_EQ(theHostRegistry.installFolder, c.product);
-    DWORD type = 0;
-    std::string loader;
-    EXPECT_TRUE(testreg::QueryValue(testreg::kApp2022Key, "LOADER", type, loader));
-    EXPECT_EQ(loader, c.product + "\\Quorel2021.ZRX" + std::string(1, '\0'));
+    EXPECT_EQ(testreg::Loader(testreg::kApp2022Key), c.product + "\\Quorel2021.ZRX" + '\0');
     EXPECT_TRUE(testfs::Exists(c.files + kLibrary + "\\a.dwg"));
     EXPECT_LE(testfs::List(target.Path()).size(), 1u);
     for (const std::string& name : testfs::List(target.Path())) testfs::RemoveTree(target / name);
