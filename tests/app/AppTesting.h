@@ -3,16 +3,10 @@
 #pragma once
 
 #include <windows.h>
-
 #include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
 
 #include "deploy/Layout.h"
 #include "res/resource.h"
-#include "tests/support/Boxes.h"
-#include "tests/support/Files.h"
 #include "tests/support/Process.h"
 #include "tests/support/Registry.h"
 

@@ -2,18 +2,10 @@
 // the Unix locale it starts in (a LANG in a Windows environment block changes nothing), so the
 // test starts the programs through the Unix `env` with LANG=C.UTF-8; the session's wineserver and
 // prefix stay the same.
+
 #include <windows.h>
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
 #include "app/CodePageCheck.h"
-#include "res/resource.h"
 #include "tests/app/AppTesting.h"
-#include "tests/support/Boxes.h"
-#include "tests/support/Files.h"
-#include "tests/support/Process.h"
 #include "ui/DialogTexts.h"
 
 namespace {

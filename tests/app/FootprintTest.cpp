@@ -1,20 +1,13 @@
 // The installer writes nothing but what it should: the whole C: drive of the prefix and the
 // registry below HKLM are snapshotted before a run of the built SetUp.exe and compared after it.
-#include <windows.h>
-#include <gtest/gtest.h>
 
+#include <windows.h>
 #include <algorithm>
 #include <cstdio>
-#include <functional>
-#include <map>
-#include <string>
-#include <vector>
 
 #include "deploy/DeployTexts.h"
-#include "res/resource.h"
 #include "tests/app/AppTesting.h"
 #include "tests/support/Drive.h"
-#include "tests/support/Process.h"
 #include "tests/support/Snapshot.h"
 #include "ui/DialogTexts.h"
 

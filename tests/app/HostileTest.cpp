@@ -1,18 +1,9 @@
 // Hostile packages and destinations, and a user who clicks while a prompt is open: the whole
 // installation runs in this process behind the real setup dialog, every box answered for real.
+
 #include <windows.h>
-#include <gtest/gtest.h>
-
-#include <atomic>
-#include <functional>
-#include <string>
-#include <vector>
-
-#include "deploy/Layout.h"
 #include "res/resource.h"
 #include "tests/deploy/DeployTesting.h"
-#include "tests/support/Boxes.h"
-#include "tests/support/Files.h"
 #include "tests/support/FreshState.h"
 #include "tests/support/Progress.h"
 #include "tests/support/Registry.h"

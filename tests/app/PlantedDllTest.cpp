@@ -1,14 +1,8 @@
 // DLLs planted beside the installer (the classic attack on an elevated program started from a
 // Downloads folder) are never loaded, even when the loader is told to prefer native DLLs.
+
 #include <windows.h>
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
-#include "res/resource.h"
 #include "tests/app/AppTesting.h"
-#include "tests/support/Process.h"
 #include "ui/DialogTexts.h"
 
 namespace {

@@ -1,15 +1,7 @@
 // The built installer, started as a user starts it: beside its package, with hosts installed.
+
 #include <windows.h>
-#include <gtest/gtest.h>
-
-#include <string>
-
-#include "res/resource.h"
 #include "tests/app/AppTesting.h"
-#include "tests/support/Boxes.h"
-#include "tests/support/Files.h"
-#include "tests/support/Process.h"
-#include "tests/support/Registry.h"
 #include "ui/DialogTexts.h"
 
 namespace {

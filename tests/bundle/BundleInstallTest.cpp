@@ -4,16 +4,10 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <string>
-#include <vector>
-
 #include "deploy/DeployTexts.h"
 #include "deploy/Layout.h"
 #include "framework/Text.h"
 #include "res/resource.h"
-#include "tests/support/Boxes.h"
-#include "tests/support/Files.h"
 #include "tests/support/Process.h"
 #include "tests/support/Registry.h"
 #include "ui/DialogTexts.h"
@@ -23,13 +17,6 @@ namespace {
 const char kBundle[] = BUNDLE_FOLDER;
 const char* const kHost2022 = testreg::kHost2022Key;
 const char kHost2025[] = "SOFTWARE\\ZWSOFT\\MEP\\2025 SP1\\zh-CN";
-
-std::string Loader(const std::string& key) {
-  DWORD type = 0;
-  std::string value;
-  if (!testreg::QueryValue(key, "LOADER", type, value) || type != REG_SZ) return std::string();
-  return value.substr(0, value.find('\0'));
-}
 
 // The unpacked bundle copied to `to`, to be changed there.
 void CopyTree(const std::string& from, const std::string& to) {
@@ -43,14 +30,16 @@ void CopyTree(const std::string& from, const std::string& to) {
   }
 }
 
-// A host with its Fonts folder, for runs that look at what reached it.
-struct Hosts {
-  Hosts() {
-    testreg::SeedHost(kHost2022, folder / "2022");
-    testfs::MakeFolders(folder / "2022\\Fonts");
-  }
+// A copy of the unpacked bundle to change (made by Copy), a host with its Fonts folder, and a
+// destination.
+struct BundleCopy {
+  BundleCopy() { testreg::SeedHost(kHost2022, hosts / "2022"); }
+  void Copy() { CopyTree(kBundle, copy.Path()); }
+
   testreg::CleanHostKeys clean;
-  testfs::TempDir folder{"bundle-hosts"};
+  testfs::TempDir hosts{"bundle-hosts"}, copy{"bundle-copy"}, target{"bundle-target"};
+  const std::string exe = copy / "SetUp.exe", product = target / kProductSubfolder;
+  const std::string fonts = hosts / "2022\\Fonts";
 };
 
 const std::string kProductNames[] = {"Quorel2021.ZRX", "Quorel2025.ZRX", "Quorel扩展绘图库",
@@ -91,32 +80,28 @@ TEST(Bundle, UnpackedZipInstallsEndToEnd) {
     EXPECT_EQ(testfs::List(hosts / (std::string(host) + "\\Fonts")),
               (Names{kFontNames[0], kFontNames[1]}))
         << host;
-  EXPECT_EQ(Loader(std::string(kHost2022) + "\\Applications\\Quorel2022"),
-            product + "\\Quorel2021.ZRX");
-  EXPECT_EQ(Loader(std::string(kHost2025) + "\\Applications\\Quorel2025"),
-            product + "\\Quorel2025.ZRX");
+  EXPECT_EQ(testreg::Loader(testreg::kApp2022Key), product + "\\Quorel2021.ZRX" + '\0');
+  EXPECT_EQ(testreg::Loader(std::string(kHost2025) + "\\Applications\\Quorel2025"),
+            product + "\\Quorel2025.ZRX" + '\0');
 }
 
 TEST(Bundle, SealedInstallerLeavesOutFilesAddedToThePackage) {
-  Hosts hosts;
-  testfs::TempDir copy("bundle-added");
-  testfs::TempDir target("bundle-target");
-  ASSERT_NO_FATAL_FAILURE(CopyTree(kBundle, copy.Path()));
+  BundleCopy b;
+  ASSERT_NO_FATAL_FAILURE(b.Copy());
   for (const char* added : {"version.dll", "附加说明.txt", "Quorel扩展绘图库\\图块3.dwg"})
-    testfs::WriteFile(copy / "Data\\" + added, "added after bundling");
+    testfs::WriteFile(b.copy / "Data\\" + added, "added after bundling");
 
   testproc::InstallerRun run;
   ASSERT_NO_FATAL_FAILURE(
-      testproc::RunInstaller(copy / "SetUp.exe", testproc::InstallInto(target.Path()), run));
+      testproc::RunInstaller(b.exe, testproc::InstallInto(b.target.Path()), run));
   ASSERT_EQ(run.boxes.size(), 1u);
   EXPECT_EQ(run.boxes[0].text, kSuccessText);
-  const std::string product = target / "Zantrel";
+  const std::string& product = b.product;
   EXPECT_EQ(testfs::List(product),
             std::vector<std::string>(std::begin(kProductNames), std::end(kProductNames)));
   EXPECT_EQ(testfs::List(product + "\\Quorel扩展绘图库"),
             (std::vector<std::string>{"图块1.dwg", "图块2.dwg"}));
-  EXPECT_EQ(Loader(std::string(kHost2022) + "\\Applications\\Quorel2022"),
-            product + "\\Quorel2021.ZRX");
+  EXPECT_EQ(testreg::Loader(testreg::kApp2022Key), product + "\\Quorel2021.ZRX" + '\0');
 }
 
 // Each change to a copy of the bundle is refused at Install before anything is written: one stop
@@ -151,20 +136,18 @@ TEST(Bundle, SealedInstallerRefusesAChangedPackageUpFront) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    Hosts hosts;
-    testfs::TempDir copy("bundle-changed");
-    testfs::TempDir target("bundle-target");
-    ASSERT_NO_FATAL_FAILURE(CopyTree(kBundle, copy.Path()));
-    ASSERT_NO_FATAL_FAILURE(c.change(copy / c.named));
+    BundleCopy b;
+    ASSERT_NO_FATAL_FAILURE(b.Copy());
+    ASSERT_NO_FATAL_FAILURE(c.change(b.copy / c.named));
 
     testproc::InstallerRun run;
     bool stillOpen = false;
     HWND shown = nullptr;
     ASSERT_NO_FATAL_FAILURE(testproc::RunInstaller(
-        copy / "SetUp.exe",
+        b.exe,
         [&](HWND dialog, testui::BoxAnswerer& boxes) {
           shown = dialog;
-          testui::InstallInto(dialog, target.Path());
+          testui::InstallInto(dialog, b.target.Path());
           ASSERT_TRUE(boxes.WaitForAnswered(1, dialog, 60000));
           stillOpen = IsWindow(dialog) && testui::ItemVisible(dialog, IDC_PATH) &&
                       !testui::ItemVisible(dialog, IDC_PROGRESS);
@@ -173,14 +156,14 @@ TEST(Bundle, SealedInstallerRefusesAChangedPackageUpFront) {
         run));
     ASSERT_EQ(run.boxes.size(), 1u);
     EXPECT_EQ(run.boxes[0].text,
-              framework::FormatText(kPackageAlteredFormat, (copy / c.named).c_str()));
+              framework::FormatText(kPackageAlteredFormat, (b.copy / c.named).c_str()));
     EXPECT_EQ(run.boxes[0].caption, kSetupCaption);
     EXPECT_TRUE(run.boxes[0].hasIcon);
     EXPECT_EQ(run.boxes[0].owner, shown);
     EXPECT_TRUE(stillOpen);
-    EXPECT_EQ(testfs::List(target.Path()), std::vector<std::string>{});
+    EXPECT_EQ(testfs::List(b.target.Path()), std::vector<std::string>{});
     EXPECT_FALSE(testreg::KeyExists(std::string(kHost2022) + "\\Applications"));
-    EXPECT_EQ(testfs::List(hosts.folder / "2022\\Fonts"), std::vector<std::string>{});
+    EXPECT_EQ(testfs::List(b.fonts), std::vector<std::string>{});
   }
 }
 
@@ -197,29 +180,27 @@ TEST(Bundle, SealedInstallerRefusesAnAlteredCopyBeforeItTakesItsName) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.changed);
-    Hosts hosts;
-    testfs::TempDir copy("bundle-altered");
-    testfs::TempDir target("bundle-target");
-    ASSERT_NO_FATAL_FAILURE(CopyTree(kBundle, copy.Path()));
-    const std::string changed = copy / "Data\\" + c.changed;
+    BundleCopy b;
+    ASSERT_NO_FATAL_FAILURE(b.Copy());
+    const std::string changed = b.copy / "Data\\" + c.changed;
     std::string bytes = testfs::ReadFile(changed);
     bytes.back() ^= 0x20;
     testfs::WriteFile(changed, bytes);
 
     testproc::InstallerRun run;
     ASSERT_NO_FATAL_FAILURE(
-        testproc::RunInstaller(copy / "SetUp.exe", testproc::InstallInto(target.Path()), run));
+        testproc::RunInstaller(b.exe, testproc::InstallInto(b.target.Path()), run));
     ASSERT_EQ(run.boxes.size(), 1u);
     EXPECT_EQ(run.boxes[0].text, framework::FormatText(kPackageAlteredFormat, changed.c_str()));
     EXPECT_TRUE(run.boxes[0].hasIcon);
-    const std::string product = target / "Zantrel";
+    const std::string& product = b.product;
     EXPECT_FALSE(testfs::Exists(product + "\\" + c.installed));
     for (const std::string& folder : {product, product + "\\Quorel扩展绘图库"}) {
       for (const std::string& name : testfs::List(folder))
         EXPECT_EQ(name.find("~zts"), std::string::npos) << folder << "\\" << name;
     }
     EXPECT_FALSE(testreg::KeyExists(std::string(kHost2022) + "\\Applications"));
-    EXPECT_EQ(testfs::List(hosts.folder / "2022\\Fonts"), std::vector<std::string>{});
+    EXPECT_EQ(testfs::List(b.fonts), std::vector<std::string>{});
   }
 }
 

@@ -9,8 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 namespace deploytest {
 
 // A box of the installer's own: its words, its OK button alone, no icon, and its owner (if any)

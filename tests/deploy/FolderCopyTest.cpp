@@ -1,6 +1,5 @@
 #include "deploy/FolderCopy.h"
 
-#include "deploy/Layout.h"
 #include "tests/deploy/DeployTesting.h"
 #include "tests/support/Progress.h"
 #include "tests/support/Screen.h"
@@ -8,8 +7,6 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <functional>
-#include <vector>
 
 namespace {
 

@@ -3,9 +3,6 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "deploy/FolderWalk.h"
 #include "tests/support/Files.h"
 

@@ -1,9 +1,6 @@
 #include "deploy/Fonts.h"
 
-#include "deploy/Layout.h"
 #include "tests/deploy/DeployTesting.h"
-
-#include <vector>
 
 namespace {
 

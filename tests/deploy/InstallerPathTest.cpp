@@ -1,6 +1,6 @@
 // The product's InstallerPath(): this program links it, not the tests' substitute.
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include "deploy/Layout.h"
 #include "deploy/PackageSource.h"

@@ -1,9 +1,6 @@
-#include "deploy/PackageSource.h"
 #include "deploy/InstallFile.h"
 
 #include "tests/deploy/DeployTesting.h"
-
-#include <vector>
 
 namespace {
 

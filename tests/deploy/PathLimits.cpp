@@ -60,9 +60,9 @@ void SeedHosts(HostRegistry& registry, const std::vector<std::string>& hosts) {
 
 void ExpectRegistration(const std::string& folder, bool registered) {
   DWORD type = 0;
-  std::string loader, controls;
-  ASSERT_TRUE(testreg::QueryValue(testreg::kApp2022Key, "LOADER", type, loader));
-  EXPECT_EQ(loader, (registered ? folder + "\\Quorel2021.ZRX" : std::string(kOldLoader)) + '\0');
+  std::string controls;
+  EXPECT_EQ(testreg::Loader(testreg::kApp2022Key),
+            (registered ? folder + "\\Quorel2021.ZRX" : std::string(kOldLoader)) + '\0');
   EXPECT_EQ(testreg::QueryValue(testreg::kApp2022Key, "LOADCTRLS", type, controls), registered);
 }
 

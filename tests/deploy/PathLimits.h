@@ -3,9 +3,6 @@
 // test's own set-up, listing and clean-up reach any length (tests/support); the product does not.
 #pragma once
 
-#include <string>
-#include <vector>
-
 #include "host/HostRegistry.h"
 #include "tests/support/Drive.h"
 #include "tests/support/Files.h"

@@ -6,15 +6,11 @@
 // The limits: a text goes into a 260-byte buffer only whole (at most 259 bytes), and Wine's
 // CopyFileA reads a source path of at most 260 characters (so an ASCII source of 261 bytes fails
 // where a double-byte one of as many bytes, fewer characters, copies).
-#include <gtest/gtest.h>
-#include <windows.h>
 
+#include <windows.h>
 #include <set>
-#include <string>
-#include <vector>
 
 #include "deploy/InstallationRun.h"
-#include "deploy/Layout.h"
 #include "tests/deploy/DeployTesting.h"
 #include "tests/deploy/PathLimits.h"
 #include "tests/support/Progress.h"

@@ -3,7 +3,6 @@
 // Enter chooses its default button, Abort): they are dropped before the prompt is shown.
 #include "deploy/FolderCopy.h"
 
-#include "deploy/Layout.h"
 #include "tests/deploy/DeployTesting.h"
 #include "tests/support/Progress.h"
 

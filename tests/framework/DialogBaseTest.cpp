@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdlib>
-#include <functional>
 #include <new>
 
 #include "framework/Application.h"

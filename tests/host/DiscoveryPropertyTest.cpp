@@ -2,20 +2,15 @@
 // test prefix's real registry, searched by a fresh HostRegistry and compared with a model of the
 // rules written here from their description (including the skipped unreadable names, unopenable
 // keys and overlong values), not by calling product code. A mismatch names its seed.
-#include <gtest/gtest.h>
-#include <windows.h>
 
+#include <windows.h>
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <random>
-#include <string>
 #include <tuple>
-#include <vector>
 
-#include "host/HostRegistry.h"
 #include "tests/host/HostKeys.h"
-#include "tests/support/Registry.h"
 
 namespace {
 

@@ -3,7 +3,6 @@
 #include <winternl.h>
 
 #include <algorithm>
-#include <vector>
 
 namespace hosttest {
 int OpenHandleCount() {

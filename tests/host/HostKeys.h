@@ -1,12 +1,10 @@
 // Shared by the host tests: a clean HKLM\SOFTWARE\ZWSOFT, handle counts, discovered entries.
 #pragma once
 
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
-#include <string>
 #include <utility>
-#include <vector>
 
 #include "host/HostRegistry.h"
 #include "tests/support/Registry.h"

@@ -1,9 +1,6 @@
 // Discovery against real keys in the test prefix's HKLM.
-#include <gtest/gtest.h>
 
-#include "host/HostRegistry.h"
 #include "tests/host/HostKeys.h"
-#include "tests/support/Registry.h"
 
 namespace {
 

@@ -1,10 +1,7 @@
 // Registration against real keys in the test prefix's HKLM.
-#include <gtest/gtest.h>
 
-#include "host/HostRegistry.h"
 #include "host/Registration.h"
 #include "tests/host/HostKeys.h"
-#include "tests/support/Registry.h"
 
 namespace {
 

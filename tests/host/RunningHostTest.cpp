@@ -1,12 +1,6 @@
 // The running-host probe against real processes started under host-like names.
+
 #include <windows.h>
-// After windows.h.
-#include <gtest/gtest.h>
-
-#include <memory>
-#include <string>
-#include <vector>
-
 #include "host/RunningHost.h"
 #include "tests/host/HostKeys.h"
 #include "tests/support/Process.h"

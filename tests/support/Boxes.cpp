@@ -5,7 +5,6 @@
 #include "res/resource.h"
 
 #include <algorithm>
-#include <vector>
 
 namespace testui {
 namespace {

@@ -4,11 +4,7 @@
 #pragma once
 
 #include <windows.h>
-
-#include <functional>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "tests/support/Boxes.h"
 #include "tests/support/Files.h"

@@ -62,6 +62,12 @@ bool QueryValue(const std::string& path, const std::string& name, DWORD& type, s
   return status == ERROR_SUCCESS;
 }
 
+std::string Loader(const std::string& appKey) {
+  DWORD type = 0;
+  std::string value;
+  return QueryValue(appKey, "LOADER", type, value) && type == REG_SZ ? value : std::string();
+}
+
 namespace {
 
 // Wine's escapes in a dumped name: \\, \", \n and the like, \ooo (octal) and \xhhhh (hex).

@@ -18,6 +18,9 @@ void SetRaw(const std::string& path, const std::string& name, DWORD type, const 
 bool KeyExists(const std::string& path);
 // Reads a value's type and raw bytes; false when it is missing.
 bool QueryValue(const std::string& path, const std::string& name, DWORD& type, std::string& data);
+// The LOADER value of an application key as stored, its NUL included; "" when missing or not
+// a REG_SZ.
+std::string Loader(const std::string& appKey);
 // Every key and value of a subtree, as the registry saves it: "HKLM\<key path>" -> "key" and
 // "HKLM\<key path> : <value name>" -> its type and data as saved. Keys below it are read whatever
 // their access list; volatile keys are left out (they are not saved).

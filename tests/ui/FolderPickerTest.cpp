@@ -1,3 +1,4 @@
+#include <windows.h>
 #include "res/resource.h"
 #include "tests/support/Boxes.h"
 #include "tests/support/Files.h"
@@ -5,11 +6,8 @@
 #include "ui/Dlg_Setup.h"
 #include "ui/FolderPicker.h"
 
-#include <windows.h>
 #include <commctrl.h>
 #include <gtest/gtest.h>
-
-#include <functional>
 
 namespace {
 

@@ -6,23 +6,15 @@
 #include <windows.h>
 #include <aclapi.h>
 #include <sddl.h>
-#include <gtest/gtest.h>
 
 #include <algorithm>
-#include <initializer_list>
 #include <optional>
-#include <string>
-#include <vector>
 
-#include "deploy/DeployTexts.h"
-#include "deploy/Layout.h"
 #include "framework/Text.h"
 #include "host/HostRegistry.h"
 #include "res/resource.h"
 #include "tests/deploy/DeployTesting.h"
-#include "tests/support/Boxes.h"
 #include "tests/support/Drive.h"
-#include "tests/support/Files.h"
 #include "tests/support/FreshState.h"
 #include "tests/support/Registry.h"
 #include "ui/DialogTexts.h"

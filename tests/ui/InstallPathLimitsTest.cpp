@@ -4,19 +4,14 @@
 // "\Quorel扩展绘图库"), or when a package file "<product>\<name>" or a library file
 // "<product>\Quorel扩展绘图库\<name>" would not fit MAX_PATH. The dialog runs modally and for
 // real, and the whole drive C: is compared before and after.
+
 #include <windows.h>
-#include <gtest/gtest.h>
-
 #include <cstring>
-#include <string>
-#include <vector>
 
-#include "deploy/Layout.h"
 #include "framework/ErrorReport.h"
 #include "res/resource.h"
 #include "tests/deploy/DeployTesting.h"
 #include "tests/deploy/PathLimits.h"
-#include "tests/support/Boxes.h"
 #include "tests/support/FreshState.h"
 #include "tests/support/Registry.h"
 #include "ui/DialogTexts.h"

@@ -1,16 +1,11 @@
 #include <windows.h>
 #include <commctrl.h>
-#include <gtest/gtest.h>
 
-#include "deploy/DeployTexts.h"
-#include "deploy/Layout.h"
 #include "framework/ErrorReport.h"
 #include "host/HostRegistry.h"
 #include "host/RunningHost.h"
 #include "res/resource.h"
 #include "tests/deploy/DeployTesting.h"
-#include "tests/support/Boxes.h"
-#include "tests/support/Files.h"
 #include "tests/support/FreshState.h"
 #include "tests/support/Process.h"
 #include "tests/support/Progress.h"
@@ -102,11 +97,7 @@ TEST_F(InstallTest, SuccessCopiesRegistersInstallsFontsAndEndsWithOk) {
                                                              kLibrarySubfolder, "readme.txt"}));
   EXPECT_EQ(testfs::List(product + kLibrary), (std::vector<std::string>{"a.dwg", "b.dwg"}));
   EXPECT_EQ(testfs::List(host / "Fonts"), (std::vector<std::string>{kFontNames[0], kFontNames[1]}));
-  DWORD type = 0;
-  std::string loader;
-  ASSERT_TRUE(testreg::QueryValue(testreg::kApp2022Key, "LOADER", type, loader));
-  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
-  EXPECT_EQ(loader, product + "\\Quorel2021.ZRX" + std::string(1, '\0'));
+  EXPECT_EQ(testreg::Loader(testreg::kApp2022Key), product + "\\Quorel2021.ZRX" + '\0');
 }
 
 TEST_F(InstallTest, MissingPackageShowsOneBoxCancelsAndRegistersNothing) {
@@ -188,7 +179,8 @@ TEST_F(InstallTest, TypedPathGivesTheProductFolderAndItsLoader) {
       // Windows takes "/" for a separator: "C:/Quorel" is absolute, and the text stays as typed.
       {"C:/Quorel", "C:/Quorel" + kProduct, "C:\\Quorel" + kProduct},
       // The one device form installed into: a drive's, as written.
-      {"\\\\?\\" + target / "dev", "\\\\?\\" + target / "dev" + kProduct, target / "dev" + kProduct},
+      {"\\\\?\\" + target / "dev", "\\\\?\\" + target / "dev" + kProduct,
+       target / "dev" + kProduct},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.typed);
@@ -197,10 +189,7 @@ TEST_F(InstallTest, TypedPathGivesTheProductFolderAndItsLoader) {
     EXPECT_EQ(Run(c.typed), IDOK);
     EXPECT_EQ(dialog.destinationPath, c.typed);
     EXPECT_EQ(theHostRegistry.installFolder, c.product);
-    DWORD type = 0;
-    std::string loader;
-    EXPECT_TRUE(testreg::QueryValue(testreg::kApp2022Key, "LOADER", type, loader));
-    EXPECT_EQ(loader, c.product + "\\Quorel2021.ZRX" + std::string(1, '\0'));
+    EXPECT_EQ(testreg::Loader(testreg::kApp2022Key), c.product + "\\Quorel2021.ZRX" + '\0');
     EXPECT_TRUE(testfs::Exists(c.files + kLibrary + "\\a.dwg"));
     EXPECT_LE(testfs::List(target.Path()).size(), 1u);
     for (const std::string& name : testfs::List(target.Path())) testfs::RemoveTree(target / name);

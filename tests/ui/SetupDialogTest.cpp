@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <set>
 #include <utility>
-#include <vector>
 
 #include "res/resource.h"
 #include "tests/support/Boxes.h"
