@@ -3,16 +3,13 @@
 #include <windows.h>
 
 #include "deploy/Layout.h"
-#include "deploy/Links.h"
+#include "deploy/PackageSource.h"
 #include "framework/Text.h"
 
 namespace {
 
 // Names tried before the copy counts as failed: more are only taken by leftovers someone planted.
 constexpr int kTemporaryTurns = 16;
-
-constexpr DWORD kReplaceBlockers =
-    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 std::string FolderOf(const std::string& path) {
   const std::size_t separator = mbcs::FindLast(path, '\\');
@@ -35,14 +32,7 @@ Placed InstallFile(const std::string& from, const std::string& to, bool replaceM
                    const CopyCheck& check) {
   const std::string folder = FolderOf(to);
   if (folder.empty() || !FitsPathBuffer(to)) return Placed::Failed;
-  // The bits belong to the file, not to one of its names: they are cleared only on a plain file
-  // of a single name, never on what a link stands for.
-  if (replaceMarked) {
-    const DWORD attributes = GetFileAttributesA(to.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kReplaceBlockers) &&
-        !IsLinkedFile(to))
-      SetFileAttributesA(to.c_str(), attributes & ~kReplaceBlockers);
-  }
+  if (replaceMarked) MakeReplaceable(to);
   for (int turn = 1; turn <= kTemporaryTurns; ++turn) {
     const std::string temporary = Below(folder, TemporaryName(turn).c_str());
     if (!FitsPathBuffer(temporary)) return Placed::Failed;

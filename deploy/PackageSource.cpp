@@ -64,6 +64,10 @@ void ClearReadOnly(const std::string& path) {
   ClearAttributes(path, FILE_ATTRIBUTE_READONLY);
 }
 
+void MakeReplaceable(const std::string& path) {
+  ClearAttributes(path, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+}
+
 bool RemoveDownloadMark(const std::string& path) {
   // Asked first: most files carry none, and only a plain file's own mark is deleted.
   const std::string stream = path + ":Zone.Identifier";

@@ -24,6 +24,8 @@ PathKind ProbePath(const std::string& path);
 // Clears the read-only bit of a plain file; a link (or an entry that cannot be examined) keeps
 // it, since the bit belongs to whatever the link stands for.
 void ClearReadOnly(const std::string& path);
+// The same for read-only, hidden and system, which stop Windows from replacing a file.
+void MakeReplaceable(const std::string& path);
 // Deletes the ":Zone.Identifier" stream of a downloaded plain file (never of what a link stands
 // for); true when one was deleted.
 bool RemoveDownloadMark(const std::string& path);

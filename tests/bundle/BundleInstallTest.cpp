@@ -171,18 +171,12 @@ TEST(Bundle, SealedInstallerRefusesAChangedPackageUpFront) {
 // under its temporary name: the box names the package file, the dialog ends as after Abort, and
 // nothing is registered. The altered file never gets its name, and no temporary file stays.
 TEST(Bundle, SealedInstallerRefusesAnAlteredCopyBeforeItTakesItsName) {
-  const struct {
-    const char* changed;    // below Data
-    const char* installed;  // where its copy would go, below the product folder
-  } cases[] = {
-      {"Quorel2021.ZRX", "Quorel2021.ZRX"},
-      {"Quorel扩展绘图库\\图块1.dwg", "Quorel扩展绘图库\\图块1.dwg"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.changed);
+  // Below Data, and where its copy would go below the product folder.
+  for (const char* file : {"Quorel2021.ZRX", "Quorel扩展绘图库\\图块1.dwg"}) {
+    SCOPED_TRACE(file);
     BundleCopy b;
     ASSERT_NO_FATAL_FAILURE(b.Copy());
-    const std::string changed = b.copy / "Data\\" + c.changed;
+    const std::string changed = b.copy / "Data\\" + file;
     std::string bytes = testfs::ReadFile(changed);
     bytes.back() ^= 0x20;
     testfs::WriteFile(changed, bytes);
@@ -194,7 +188,7 @@ TEST(Bundle, SealedInstallerRefusesAnAlteredCopyBeforeItTakesItsName) {
     EXPECT_EQ(run.boxes[0].text, framework::FormatText(kPackageAlteredFormat, changed.c_str()));
     EXPECT_TRUE(run.boxes[0].hasIcon);
     const std::string& product = b.product;
-    EXPECT_FALSE(testfs::Exists(product + "\\" + c.installed));
+    EXPECT_FALSE(testfs::Exists(product + "\\" + file));
     for (const std::string& folder : {product, product + "\\Quorel扩展绘图库"}) {
       for (const std::string& name : testfs::List(folder))
         EXPECT_EQ(name.find("~zts"), std::string::npos) << folder << "\\" << name;
